@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/common/MessagePresenter.h"
+#include "core/midi/MidiService.h"
+
+namespace rotavox {
+
+// The program-wide MIDI state: chosen ports, channel and the two open handles.
+struct MidiState {
+  int MidiOutDevice = -1;
+  int MidiInDevice = -1;
+  int MidiChannel = -1;
+  std::int16_t MidiInChannel = -1;
+  MidiHandle MidiOutHandle = kNoMidiHandle;
+  MidiHandle MidiInHandle = kNoMidiHandle;
+};
+
+// The program's only link to the instrument: opens and closes the output and the thru,
+// reports MIDI failures in a box, and composes and sends the messages.
+class MidiLink {
+ public:
+  MidiLink(MidiService& service, MessagePresenter& presenter) : service_(service), presenter_(presenter) {}
+
+  MidiState& state() { return state_; }
+  const MidiState& state() const { return state_; }
+  MidiService& service() { return service_; }
+
+  // Back to the start values: nothing chosen.
+  void resetChoices();
+
+  void ShowMidiError(std::string_view name, MidiResult code);
+  void SwitchMidiOut(std::string_view action);
+  void SwitchMidiThru(std::string_view action);
+  void SendNoteOn(int note, int velocity);
+  void SendControlChange(int controller, int value);
+  // A number field's text: empty sends nothing; otherwise the decimal number it shows.
+  void SendControlChange(int controller, std::string_view text);
+  void SendPanic();
+  // A ready-made short message straight to the output (the sequencer's All Notes Off).
+  void sendRaw(std::uint32_t message);
+
+ private:
+  bool channelValid() const { return state_.MidiChannel >= 0 && state_.MidiChannel <= 15; }
+
+  MidiService& service_;
+  MessagePresenter& presenter_;
+  MidiState state_;
+};
+
+// The text of the MIDI error box for an error text of the system.
+std::string midiErrorMessage(std::string_view errorText);
+
+// True when the operation name selects the output error texts ("out" in any letter case).
+bool usesOutputErrorTexts(std::string_view name);
+
+}  // namespace rotavox

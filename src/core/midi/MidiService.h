@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rotavox {
+
+// Result of a MIDI service call: 0 is success, every other value has an error text.
+using MidiResult = std::uint32_t;
+inline constexpr MidiResult kMidiOk = 0;
+
+// An open port as the service hands it out; 0 is "none".
+using MidiHandle = std::uint32_t;
+inline constexpr MidiHandle kNoMidiHandle = 0;
+
+// Device number that asks for the program's own virtual output port (the last entry of the
+// output list) in outCaps().
+inline constexpr int kMidiMapperDevice = -1;
+
+// Technology codes of an output port.
+enum MidiTechnology : std::uint16_t {
+  kTechOutputPort = 1,
+  kTechInternalSynth = 2,
+  kTechSquareSynth = 3,
+  kTechFmSynth = 4,
+  kTechMapper = 5,
+  kTechWavetable = 7,
+};
+
+struct MidiOutCaps {
+  std::uint16_t manufacturerId = 0;
+  std::uint16_t productId = 0;
+  std::uint32_t driverVersion = 0;
+  std::string name;  // at most 31 characters are shown
+  std::uint16_t technology = 0;
+};
+
+struct MidiInCaps {
+  std::uint16_t manufacturerId = 0;
+  std::uint16_t productId = 0;
+  std::uint32_t driverVersion = 0;
+  std::string name;
+};
+
+// The system's MIDI service: port lists, capability records, opening, sending and the thru.
+// Output devices are numbered 0..outDeviceCount()-1; number outDeviceCount() opens the
+// program's own virtual output port. Every call returns at once; sendShort() queues.
+class MidiService {
+ public:
+  virtual ~MidiService() = default;
+
+  virtual unsigned outDeviceCount() = 0;
+  virtual MidiResult outCaps(int device, MidiOutCaps& caps) = 0;
+  virtual MidiResult openOut(int device, MidiHandle& handle) = 0;
+  virtual MidiResult closeOut(MidiHandle handle) = 0;
+  virtual MidiResult sendShort(MidiHandle handle, std::uint32_t message) = 0;
+  virtual std::string outErrorText(MidiResult code) = 0;
+
+  virtual unsigned inDeviceCount() = 0;
+  virtual MidiResult inCaps(int device, MidiInCaps& caps) = 0;
+  virtual MidiResult openIn(int device, MidiHandle& handle) = 0;
+  virtual MidiResult startIn(MidiHandle handle) = 0;
+  virtual MidiResult stopIn(MidiHandle handle) = 0;
+  virtual MidiResult closeIn(MidiHandle handle) = 0;
+  virtual std::string inErrorText(MidiResult code) = 0;
+
+  // The thru: the system routes everything arriving at the input to the output.
+  virtual MidiResult connect(MidiHandle in, MidiHandle out) = 0;
+  virtual MidiResult disconnect(MidiHandle in, MidiHandle out) = 0;
+
+  // A short name of the MIDI system behind the service ("JACK", "ALSA sequencer", ...).
+  virtual std::string systemName() const = 0;
+};
+
+}  // namespace rotavox

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/midi/MidiService.h"
+
+namespace rotavox {
+
+// In-process MIDI ports for tests: scriptable port lists and capability records, any call
+// can be told to fail with a result code, and every message and call is recorded.
+class MemoryService : public MidiService {
+ public:
+  struct Sent {
+    MidiHandle handle;
+    std::uint32_t message;
+  };
+
+  std::vector<MidiOutCaps> outPorts;
+  MidiOutCaps mapper{0, 0, 0, "Rotavox virtual out", kTechMapper};
+  std::vector<MidiInCaps> inPorts;
+  // Call name ("openOut", "closeOut", "outCaps", "openIn", "connect", "disconnect", "closeIn",
+  // "inCaps", "sendShort"), optionally with ":device" for the caps calls, to its result code.
+  std::map<std::string, MidiResult> failures;
+
+  std::vector<Sent> sent;           // every sendShort, open handle or not
+  std::vector<std::string> calls;   // "openOut 0", "connect 2 1", ...
+
+  // Messages that reached an open output, in order.
+  std::vector<std::uint32_t> delivered() const;
+  void clearRecords();
+  bool isOutOpen(MidiHandle h) const { return openOuts_.count(h) > 0; }
+  bool isInOpen(MidiHandle h) const { return openIns_.count(h) > 0; }
+  bool isConnected(MidiHandle in, MidiHandle out) const { return connections_.count({in, out}) > 0; }
+
+  unsigned outDeviceCount() override;
+  MidiResult outCaps(int device, MidiOutCaps& caps) override;
+  MidiResult openOut(int device, MidiHandle& handle) override;
+  MidiResult closeOut(MidiHandle handle) override;
+  MidiResult sendShort(MidiHandle handle, std::uint32_t message) override;
+  std::string outErrorText(MidiResult code) override;
+
+  unsigned inDeviceCount() override;
+  MidiResult inCaps(int device, MidiInCaps& caps) override;
+  MidiResult openIn(int device, MidiHandle& handle) override;
+  MidiResult startIn(MidiHandle handle) override;
+  MidiResult stopIn(MidiHandle handle) override;
+  MidiResult closeIn(MidiHandle handle) override;
+  std::string inErrorText(MidiResult code) override;
+
+  MidiResult connect(MidiHandle in, MidiHandle out) override;
+  MidiResult disconnect(MidiHandle in, MidiHandle out) override;
+  std::string systemName() const override { return "memory"; }
+
+  static constexpr MidiResult kBadDevice = 2;
+  static constexpr MidiResult kBadHandle = 5;
+
+ private:
+  MidiResult failure(const std::string& call, int device = -2) const;
+  MidiHandle next_ = 1;
+  std::set<MidiHandle> openOuts_;
+  std::set<MidiHandle> openIns_;
+  std::set<std::pair<MidiHandle, MidiHandle>> connections_;
+};
+
+}  // namespace rotavox
