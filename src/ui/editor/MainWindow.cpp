@@ -1,0 +1,155 @@
+#include "ui/editor/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "rotavox/version.h"
+#include "ui/about/AboutBox.h"
+#include "ui/common/Twips.h"
+#include "ui/editor/EditorPanel.h"
+#include "ui/midi/MidiSettingsDialog.h"
+
+namespace rotavox {
+
+QString windowTitleText() {
+  return QString("Rotavox v%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision);
+}
+
+namespace {
+
+// Runs a dialog command under the busy pointer.
+template <typename F>
+void withBusyPointer(F&& f) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  f();
+  QApplication::restoreOverrideCursor();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), ctx_(ctx) {
+  setObjectName("F_Rotavox");
+  panel_ = new EditorPanel(ctx_, this);
+  setCentralWidget(panel_);
+
+  Panic_ = new QPushButton("&Panic", panel_);
+  Panic_->setObjectName("Panic");
+  Panic_->setToolTip("Stops 'hanging' notes");
+  Panic_->setGeometry(twipRect(10860, 5805, 1000, 450));
+  connect(Panic_, &QPushButton::clicked, this, &MainWindow::Panic_Click);
+
+  InitSnd_ = new QPushButton("Init sound", panel_);
+  InitSnd_->setObjectName("InitSnd");
+  InitSnd_->setToolTip(
+      "Resets parameters to the microQ init sound! Only the parameters displayed on this form are changed - it "
+      "is not a complete sound init!");
+  InitSnd_->setGeometry(twipRect(10860, 6330, 1000, 450));
+  connect(InitSnd_, &QPushButton::clicked, this, &MainWindow::InitSnd_Click);
+
+  buildMenus();
+}
+
+void MainWindow::buildMenus() {
+  QMenuBar* bar = menuBar();
+  auto item = [this](QMenu* menu, const char* name, const char* caption, QKeySequence shortcut,
+                     void (MainWindow::*handler)()) {
+    QAction* a = menu->addAction(QString::fromUtf8(caption));
+    a->setObjectName(name);
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    if (handler) connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+
+  QMenu* file = bar->addMenu("&File");
+  file->setObjectName("Menu_File");
+  item(file, "Menu_OpenSound", "&Open sound", QKeySequence("Ctrl+O"), &MainWindow::Menu_OpenSound_Click);
+  item(file, "Menu_SaveSound", "Save sound &as", QKeySequence("Ctrl+S"), &MainWindow::Menu_SaveSound_Click);
+  item(file, "Menu_Quit", "&Quit", QKeySequence(), &MainWindow::Menu_Quit_Click);
+
+  QMenu* options = bar->addMenu("&Midi");
+  options->setObjectName("Menu_Options");
+  item(options, "Menu_InitW", "Init sound to mQ Waldorf default", QKeySequence(), &MainWindow::Menu_InitW_Click);
+  // Offered in the menu but never available: the program has no second preset.
+  item(options, "Menu_InitK", "Init sound to Rotavox default", QKeySequence(), nullptr)->setEnabled(false);
+  item(options, "Menu_Panic", "Send &Panic", QKeySequence("F12"), &MainWindow::Menu_Panic_Click);
+  item(options, "Menu_Sequenzer", "Sequenzer settings", QKeySequence("F11"), &MainWindow::Menu_Sequenzer_Click);
+  Menu_StartSequenzer_ = item(options, "Menu_StartSequenzer", "Start se&quenzer", QKeySequence("Ctrl+Q"),
+                              &MainWindow::Menu_StartSequenzer_Click);
+  Menu_StartSequenzer_->setEnabled(false);  // unavailable for the whole run
+  item(options, "Menu_Midisettings", "Midi settings", QKeySequence(), &MainWindow::Menu_Midisettings_Click);
+
+  QAction* about = bar->addAction("&About");
+  about->setObjectName("Menu_About");
+  connect(about, &QAction::triggered, this, &MainWindow::Menu_About_Click);
+}
+
+void MainWindow::Form_Load() {
+  ctx_.sequencer.SeqRunning = false;
+  ctx_.sequencer.SeqVelocity = 100;
+  ctx_.sequencer.SeqOctave = 0;
+  ctx_.midi.resetChoices();
+  setWindowTitle(windowTitleText());
+  showMidiSettings();
+  ctx_.files.LastSoundFolder = "?";
+  ctx_.sequencer.SeqStep = 0;
+}
+
+void MainWindow::showMidiSettings() {
+  if (!midiSettings_) {
+    midiSettings_ = new MidiSettingsDialog(ctx_, this);
+    midiSettings_->Form_Load();
+  }
+  midiSettings_->show();
+  midiSettings_->raise();
+  midiSettings_->activateWindow();
+}
+
+void MainWindow::showFileDialog() {}
+
+void MainWindow::Menu_OpenSound_Click() {
+  ctx_.files.FileDialogMode = "Open";
+  showFileDialog();
+}
+
+void MainWindow::Menu_SaveSound_Click() {
+  ctx_.files.FileDialogMode = "Save";
+  showFileDialog();
+}
+
+// Ends the program at once: no unload step runs, the MIDI output is left to the system.
+void MainWindow::Menu_Quit_Click() { QCoreApplication::exit(0); }
+
+void MainWindow::Menu_InitW_Click() {}
+
+void MainWindow::Menu_Panic_Click() { ctx_.midi.SendPanic(); }
+
+void MainWindow::Panic_Click() { ctx_.midi.SendPanic(); }
+
+void MainWindow::InitSnd_Click() {}
+
+void MainWindow::Menu_Sequenzer_Click() {}
+
+void MainWindow::Menu_StartSequenzer_Click() {}
+
+void MainWindow::Menu_Midisettings_Click() {
+  withBusyPointer([this] { showMidiSettings(); });
+}
+
+void MainWindow::Menu_About_Click() {
+  if (!about_) {
+    about_ = new AboutBox(this);
+    about_->Form_Load();
+  }
+  about_->show();
+  about_->raise();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  ctx_.midi.SwitchMidiOut("close");
+  event->accept();
+}
+
+}  // namespace rotavox

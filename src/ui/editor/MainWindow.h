@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include "ui/common/AppContext.h"
+
+class QAction;
+class QPushButton;
+
+namespace rotavox {
+
+class AboutBox;
+class EditorPanel;
+class MidiSettingsDialog;
+
+// F_Rotavox: the editor window with its menus, the Panic and Init buttons, and the panel.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(AppContext& ctx, QWidget* parent = nullptr);
+
+  // Start-up: state to its start values, title, the MIDI settings dialog, graph anchors.
+  void Form_Load();
+
+  void Menu_OpenSound_Click();
+  void Menu_SaveSound_Click();
+  void Menu_Quit_Click();
+  void Menu_InitW_Click();
+  void Menu_Panic_Click();
+  void Menu_Sequenzer_Click();
+  void Menu_StartSequenzer_Click();
+  void Menu_Midisettings_Click();
+  void Menu_About_Click();
+  void Panic_Click();
+  void InitSnd_Click();
+
+  EditorPanel* panel() const { return panel_; }
+  MidiSettingsDialog* midiSettings() const { return midiSettings_; }
+  AppContext& context() { return ctx_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildMenus();
+  void showFileDialog();
+  void showMidiSettings();
+
+  AppContext& ctx_;
+  EditorPanel* panel_;
+  QPushButton* Panic_;
+  QPushButton* InitSnd_;
+  QAction* Menu_StartSequenzer_ = nullptr;
+  QPointer<MidiSettingsDialog> midiSettings_;
+  QPointer<AboutBox> about_;
+};
+
+// "Rotavox v0.2.0", from the build's version numbers.
+QString windowTitleText();
+
+}  // namespace rotavox

@@ -1,0 +1,178 @@
+#include "ui/midi/MidiSettingsDialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "ui/common/Twips.h"
+
+namespace rotavox {
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const char* text, QRect where) {
+  auto* l = new QLabel(QString::fromUtf8(text), parent);
+  l->setObjectName(name);
+  l->setGeometry(where);
+  return l;
+}
+
+QComboBox* list(QWidget* parent, const char* name, QRect where) {
+  auto* c = new QComboBox(parent);
+  c->setObjectName(name);
+  c->setGeometry(where);
+  return c;
+}
+
+}  // namespace
+
+MidiSettingsDialog::MidiSettingsDialog(AppContext& ctx, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), ctx_(ctx), midi_(ctx.midi) {
+  setObjectName("F_Midi");
+  setWindowTitle("Midi settings");
+  setAttribute(Qt::WA_DeleteOnClose);
+  setFixedSize(twips(5430), twips(3405));
+
+  Bezeichnung1_ = label(this, "Bezeichnung1", "MIDI-port:", twipRect(750, 600, 1815, 255));
+  label(this, "Label1", "MIDI-channel:", twipRect(3690, 600, 1275, 255));
+  label(this, "Label2", "in:", twipRect(315, 975, 360, 255));
+  AuswahlMIDIinPort_ = list(this, "AuswahlMIDIinPort", twipRect(750, 930, 2730, 315));
+  AuswahlMIDIinChannel_ = list(this, "AuswahlMIDIinChannel", twipRect(3690, 930, 1065, 315));
+  label(this, "Label3", "out:", twipRect(315, 1425, 360, 255));
+  AuswahlMIDIPort_ = list(this, "AuswahlMIDIPort", twipRect(750, 1380, 2730, 315));
+  AuswahlMIDIChannel_ = list(this, "AuswahlMIDIChannel", twipRect(3690, 1380, 1065, 315));
+  Text1_ = label(this, "Text1", "Manufacturer ID: - not set -", twipRect(750, 1905, 2100, 255));
+  Text2_ = label(this, "Text2", "Product ID: - not set -", twipRect(750, 2130, 2100, 255));
+  Text3_ = label(this, "Text3", "Driver ver.: - not set -", twipRect(750, 2340, 2100, 255));
+  Text4_ = label(this, "Text4", "Type: - not set -", twipRect(750, 2565, 2100, 255));
+  Command1_ = new QPushButton("&Close", this);
+  Command1_->setObjectName("Command1");
+  Command1_->setGeometry(twipRect(3210, 2295, 1545, 495));
+  for (QLabel* l : {Text1_, Text2_, Text3_, Text4_}) l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  AuswahlMIDIinPort_->setAccessibleName("MIDI in port");
+  AuswahlMIDIinChannel_->setAccessibleName("MIDI in channel");
+  AuswahlMIDIPort_->setAccessibleName("MIDI out port");
+  AuswahlMIDIChannel_->setAccessibleName("MIDI channel");
+  setTabOrder(AuswahlMIDIPort_, AuswahlMIDIChannel_);
+  setTabOrder(AuswahlMIDIChannel_, Command1_);
+  setTabOrder(Command1_, AuswahlMIDIinChannel_);
+  setTabOrder(AuswahlMIDIinChannel_, AuswahlMIDIinPort_);
+
+  connect(AuswahlMIDIPort_, &QComboBox::currentIndexChanged, this, [this](int p) {
+    if (p >= 0) AuswahlMIDIPort_Click(p);
+  });
+  connect(AuswahlMIDIinPort_, &QComboBox::currentIndexChanged, this, [this](int p) {
+    if (p >= 0) AuswahlMIDIinPort_Click(p);
+  });
+  connect(AuswahlMIDIChannel_, &QComboBox::currentIndexChanged, this, [this](int p) {
+    if (p >= 0) AuswahlMIDIChannel_Click(p);
+  });
+  connect(Command1_, &QPushButton::clicked, this, &MidiSettingsDialog::Command1_Click);
+}
+
+void MidiSettingsDialog::Form_Load() {
+  MidiState& st = midi_.state();
+  MidiService& service = midi_.service();
+  midi_.SwitchMidiOut("close");
+  midi_.SwitchMidiThru("close");
+
+  // Tables of 100 records: ports past the 99th output or 100th input are not listed.
+  const int n = static_cast<int>(std::min(service.outDeviceCount(), kMaxOutPorts));
+  outCount_ = n;
+  Bezeichnung1_->setText(QString("MIDI-port (%1):").arg(n + 1));
+
+  for (int i = 0; i < n; ++i) {
+    PortCapsOut_[static_cast<std::size_t>(i)] = MidiOutCaps{};
+    if (const MidiResult r = service.outCaps(i, PortCapsOut_[static_cast<std::size_t>(i)])) {
+      midi_.ShowMidiError("OUTCaps", r);
+      return;
+    }
+  }
+  PortCapsOut_[static_cast<std::size_t>(n)] = MidiOutCaps{};
+  service.outCaps(kMidiMapperDevice, PortCapsOut_[static_cast<std::size_t>(n)]);
+  {
+    const QSignalBlocker block(AuswahlMIDIPort_);
+    AuswahlMIDIPort_->clear();
+    for (int i = 0; i <= n; ++i)
+      AuswahlMIDIPort_->addItem(QString::fromStdString(portNameText(PortCapsOut_[static_cast<std::size_t>(i)].name)));
+    AuswahlMIDIPort_->setCurrentIndex(-1);
+  }
+
+  const int m = static_cast<int>(std::min(service.inDeviceCount(), kMaxInPorts));
+  for (int i = 0; i < m; ++i) {
+    PortCapsIn_[static_cast<std::size_t>(i)] = MidiInCaps{};
+    if (const MidiResult r = service.inCaps(i, PortCapsIn_[static_cast<std::size_t>(i)])) {
+      midi_.ShowMidiError("INCaps", r);
+      return;
+    }
+  }
+  {
+    const QSignalBlocker block(AuswahlMIDIinPort_);
+    AuswahlMIDIinPort_->clear();
+    for (int i = 0; i < m; ++i)
+      AuswahlMIDIinPort_->addItem(QString::fromStdString(portNameText(PortCapsIn_[static_cast<std::size_t>(i)].name)));
+    AuswahlMIDIinPort_->setCurrentIndex(-1);
+  }
+
+  // A remembered port that is no longer in the list (ports went away) is forgotten, so that
+  // Close asks for a new choice instead of opening whatever now stands at that place.
+  if (st.MidiOutDevice > n) st.MidiOutDevice = -1;
+  if (st.MidiInDevice >= m) st.MidiInDevice = -1;
+  if (st.MidiOutDevice > -1) AuswahlMIDIPort_->setCurrentIndex(st.MidiOutDevice);
+  if (st.MidiInDevice > -1) AuswahlMIDIinPort_->setCurrentIndex(st.MidiInDevice);
+
+  {
+    const QSignalBlocker blockOut(AuswahlMIDIChannel_);
+    const QSignalBlocker blockIn(AuswahlMIDIinChannel_);
+    AuswahlMIDIChannel_->clear();
+    AuswahlMIDIinChannel_->clear();
+    for (int c = 1; c <= 16; ++c) {
+      AuswahlMIDIChannel_->addItem(QString("#%1").arg(c));
+      AuswahlMIDIinChannel_->addItem(QString("#%1").arg(c));
+    }
+    AuswahlMIDIChannel_->setCurrentIndex(-1);
+    AuswahlMIDIinChannel_->setCurrentIndex(-1);
+  }
+  if (st.MidiChannel > -1) {
+    AuswahlMIDIChannel_->setCurrentIndex(st.MidiChannel);
+  } else {
+    AuswahlMIDIChannel_->setCurrentIndex(0);
+    st.MidiChannel = 0;
+  }
+  if (st.MidiInChannel < 0) {
+    AuswahlMIDIinChannel_->setCurrentIndex(0);
+    st.MidiInChannel = 0;
+  } else {
+    AuswahlMIDIinChannel_->setCurrentIndex(st.MidiInChannel);
+  }
+}
+
+void MidiSettingsDialog::AuswahlMIDIPort_Click(int position) {
+  if (position < 0 || position > outCount_) return;
+  midi_.state().MidiOutDevice = position;
+  const MidiOutCaps& caps = PortCapsOut_[static_cast<std::size_t>(position)];
+  Text1_->setText(QString::fromStdString("Manufacturer ID: " + hexText(caps.manufacturerId) + "\r\n"));
+  Text2_->setText(QString::fromStdString("Product ID: " + hexText(caps.productId) + "\r\n"));
+  Text3_->setText(QString::fromStdString(driverVersionText(caps.driverVersion)));
+  Text4_->setText(QString::fromStdString("Type: " + std::string(technologyText(caps.technology))));
+}
+
+void MidiSettingsDialog::AuswahlMIDIinPort_Click(int position) { midi_.state().MidiInDevice = position; }
+
+void MidiSettingsDialog::AuswahlMIDIChannel_Click(int position) { midi_.state().MidiChannel = position; }
+
+void MidiSettingsDialog::Command1_Click() {
+  if (midi_.state().MidiOutDevice == -1) {
+    ctx_.presenter.show("You have to select a MIDI OUT port first!", "No MIDI port set", MessageIcon::Warning,
+                        MessageButtons::Ok);
+    return;
+  }
+  midi_.SwitchMidiOut("open");
+  midi_.SwitchMidiThru("open");
+  close();
+}
+
+}  // namespace rotavox
