@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/common/MessagePresenter.h"
+#include "core/midi/MidiLink.h"
+#include "platform/midi/MemoryService.h"
+#include "ui/common/AppContext.h"
+
+namespace rotavox::test {
+
+// Records every message box and answers from a script (OK when the script is empty).
+class RecordingPresenter : public MessagePresenter {
+ public:
+  struct Box {
+    std::string text;
+    std::string caption;
+    MessageIcon icon;
+    MessageButtons buttons;
+  };
+  std::vector<Box> boxes;
+  std::deque<MessageAnswer> answers;
+
+  MessageAnswer show(const std::string& text, const std::string& caption, MessageIcon icon,
+                     MessageButtons buttons) override {
+    boxes.push_back({text, caption, icon, buttons});
+    if (answers.empty()) return MessageAnswer::Ok;
+    const MessageAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+// A memory MIDI service with one output and one input port, the link and the program state.
+struct MidiFixture {
+  MemoryService service;
+  RecordingPresenter presenter;
+  MidiLink midi{service, presenter};
+  AppContext ctx{midi, presenter, {}, {}, {}};
+
+  MidiFixture() {
+    service.outPorts.push_back({0x41, 0x22, 0x0500, "Test synth", kTechOutputPort});
+    service.inPorts.push_back({0, 0, 0, "Test keyboard"});
+  }
+
+  // Channel 0 with the first output port open, records cleared.
+  void openOutput(int channel = 0) {
+    midi.state().MidiOutDevice = 0;
+    midi.state().MidiChannel = channel;
+    midi.SwitchMidiOut("open");
+    service.clearRecords();
+  }
+};
+
+// The messages as (status, data1, data2) triples, for readable failure output.
+struct Msg {
+  int status, data1, data2;
+  bool operator==(const Msg&) const = default;
+};
+inline std::vector<Msg> decode(const std::vector<std::uint32_t>& messages) {
+  std::vector<Msg> out;
+  for (std::uint32_t m : messages)
+    out.push_back({static_cast<int>(m & 0xFF), static_cast<int>((m >> 8) & 0xFF), static_cast<int>((m >> 16) & 0xFF)});
+  return out;
+}
+inline void PrintTo(const Msg& m, std::ostream* os) { *os << "{0x" << std::hex << m.status << std::dec << ", " << m.data1 << ", " << m.data2 << "}"; }
+
+// Control Change triples on channel 0.
+inline Msg cc(int controller, int value) { return {0xB0, controller, value}; }
+inline Msg note(int number, int velocity) { return {0x90, number, velocity}; }
+
+template <typename T>
+T* child(QWidget* root, const char* name) {
+  return root->findChild<T*>(QString::fromLatin1(name));
+}
+
+}  // namespace rotavox::test
