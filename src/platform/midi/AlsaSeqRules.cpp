@@ -1,0 +1,233 @@
+#include "platform/midi/AlsaSeqRules.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <tuple>
+
+namespace rotavox::alsaseq {
+
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The first line or so of a small kernel file; empty when it cannot be read.
+std::string readSmallFile(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  if (!in) return {};
+  char buffer[64] = {};
+  in.read(buffer, sizeof buffer - 1);
+  return std::string(buffer, static_cast<std::size_t>(in.gcount()));
+}
+
+const char* directionWord(Direction direction) { return direction == Direction::Output ? "output" : "input"; }
+
+}  // namespace
+
+bool isListed(const PortRecord& port, Direction direction, int ownClient) {
+  if (port.client == kSystemClient || port.client == ownClient) return false;
+  if (port.capability & kCapNoExport) return false;
+  const unsigned needed = direction == Direction::Output ? (kCapWrite | kCapSubsWrite) : (kCapRead | kCapSubsRead);
+  return (port.capability & needed) == needed;
+}
+
+std::vector<PortRecord> listedPorts(std::vector<PortRecord> all, Direction direction, int ownClient) {
+  std::erase_if(all, [&](const PortRecord& p) { return !isListed(p, direction, ownClient); });
+  std::stable_sort(all.begin(), all.end(), [](const PortRecord& a, const PortRecord& b) {
+    return std::tie(a.client, a.port) < std::tie(b.client, b.port);
+  });
+  return all;
+}
+
+std::string displayName(const PortRecord& port) {
+  if (port.portName.empty()) return port.clientName;
+  if (port.clientName.empty() || port.portName.starts_with(port.clientName)) return port.portName;
+  return port.clientName + ":" + port.portName;
+}
+
+std::uint16_t technologyOf(unsigned portType, bool ownVirtualPort) {
+  if (ownVirtualPort) return kTechMapper;
+  // A sound chip that plays wavetables or downloaded samples.
+  if (portType & (kTypeSynth | kTypeDirectSample | kTypeSample)) return kTechWavetable;
+  // Any other synthesizer, on a card or in software (FluidSynth, TiMidity).
+  if (portType & kTypeSynthesizer) return kTechInternalSynth;
+  constexpr unsigned kMidiPort = kTypeMidiGeneric | kTypeMidiGm | kTypeMidiGs | kTypeMidiXg | kTypeMidiMt32 |
+                                 kTypeMidiGm2 | kTypeHardware | kTypeSoftware | kTypePort | kTypeApplication;
+  if (portType & kMidiPort) return kTechOutputPort;
+  return 0;  // says nothing about itself: shown as unknown
+}
+
+std::optional<std::uint16_t> parseHex16(std::string_view text) {
+  text = trimmed(text);
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  unsigned value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return static_cast<std::uint16_t>(value);
+}
+
+std::optional<std::pair<std::uint16_t, std::uint16_t>> parseUsbId(std::string_view text) {
+  text = trimmed(text);
+  const auto colon = text.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::string_view vendorText = text.substr(0, colon);
+  const std::string_view productText = text.substr(colon + 1);
+  // Blanks around the colon are not part of the kernel's format.
+  if (trimmed(vendorText).size() != vendorText.size() || trimmed(productText).size() != productText.size())
+    return std::nullopt;
+  const auto vendor = parseHex16(vendorText);
+  const auto product = parseHex16(productText);
+  if (!vendor || !product) return std::nullopt;
+  return std::pair{*vendor, *product};
+}
+
+std::optional<std::uint32_t> parseLibraryVersion(std::string_view text) {
+  text = trimmed(text);
+  std::uint32_t parts[3] = {0, 0, 0};
+  const char* p = text.data();
+  const char* const end = text.data() + text.size();
+  int count = 0;
+  while (count < 3) {
+    unsigned value = 0;
+    const auto [next, error] = std::from_chars(p, end, value, 10);
+    if (error != std::errc() || value > 255) return std::nullopt;
+    parts[count++] = value;
+    p = next;
+    if (p == end || *p != '.') break;
+    ++p;
+  }
+  // At least major.minor; anything after the third number ("1.2.6.1", "-rc1") is ignored.
+  if (count < 2) return std::nullopt;
+  return (parts[0] << 16) | (parts[1] << 8) | parts[2];
+}
+
+std::optional<UsbIdentity> readUsbIdentity(int card, const SystemPaths& paths) {
+  if (card < 0) return std::nullopt;
+  const std::string cardDir = "card" + std::to_string(card);
+  // The card's device link points at the USB interface; its parent is the USB device, which
+  // holds the ids and the release number. The kernel resolves ".." after following the link.
+  const std::filesystem::path usbDevice = paths.sysSound / cardDir / "device" / "..";
+
+  UsbIdentity identity;
+  if (const auto ids = parseUsbId(readSmallFile(paths.procAsound / cardDir / "usbid"))) {
+    identity.vendor = ids->first;
+    identity.product = ids->second;
+  } else {
+    const auto vendor = parseHex16(readSmallFile(usbDevice / "idVendor"));
+    const auto product = parseHex16(readSmallFile(usbDevice / "idProduct"));
+    if (!vendor || !product) return std::nullopt;
+    identity.vendor = *vendor;
+    identity.product = *product;
+  }
+  identity.release = parseHex16(readSmallFile(usbDevice / "bcdDevice"));
+  return identity;
+}
+
+DeviceNumbers deviceNumbers(int card, std::uint32_t libraryVersion, const SystemPaths& paths) {
+  const auto usb = readUsbIdentity(card, paths);
+  if (!usb) return {0, 0, libraryVersion};
+  // A USB device without a readable release number still gets a version that means something.
+  return {usb->vendor, usb->product, usb->release ? *usb->release : libraryVersion};
+}
+
+MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, std::uint32_t libraryVersion,
+                      const SystemPaths& paths) {
+  const DeviceNumbers numbers = deviceNumbers(port.card, libraryVersion, paths);
+  return MidiOutCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port),
+                     technologyOf(port.type, ownVirtualPort)};
+}
+
+MidiInCaps inCapsOf(const PortRecord& port, std::uint32_t libraryVersion, const SystemPaths& paths) {
+  const DeviceNumbers numbers = deviceNumbers(port.card, libraryVersion, paths);
+  return MidiInCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port)};
+}
+
+MidiResult resultFromReturn(int rc) {
+  if (rc >= 0) return kMidiOk;
+  const long long error = -static_cast<long long>(rc);
+  return static_cast<MidiResult>(std::min<long long>(kErrnoBase + error, UINT32_MAX));
+}
+
+std::string errorText(MidiResult code, Direction direction) {
+  const std::string dir = directionWord(direction);
+  switch (code) {
+    case kMidiOk:
+      return "No error.";
+    case kNoSuchPort:
+      return "There is no such MIDI " + dir +
+             " port: it may have been unplugged. Open the MIDI settings again to see the ports as they are now.";
+    case kNoPortChosen:
+      return "No MIDI " + dir + " port is chosen.";
+    case kAlreadyOpen:
+      return "The MIDI " + dir + " is already open.";
+    case kBadHandle:
+      return "The MIDI " + dir + " port is not open.";
+    case kPortGone:
+      return "The MIDI " + dir + " port has gone away: its device was unplugged or its program ended.";
+    case kOutputRefused:
+      return "The ALSA sequencer refused the connection to the MIDI output port (permission denied).";
+    case kThruRefused:
+      return "The ALSA sequencer refused the MIDI thru: the input port may not be connected to the output "
+             "port (permission denied).";
+    case kThruToOwnPort:
+      return "The MIDI thru cannot lead to Rotavox's own virtual port. Choose the instrument's port as the "
+             "output, or connect the keyboard to it directly.";
+    default:
+      break;
+  }
+  if (code > kErrnoBase && code - kErrnoBase <= 4095) {
+    const int error = static_cast<int>(code - kErrnoBase);
+    return "ALSA sequencer error: " + std::string(std::strerror(error)) + ".";
+  }
+  return "Unknown MIDI error " + std::to_string(code) + ".";
+}
+
+SubscribeOutcome subscribeOutcome(int rc, MidiResult refusedCode) {
+  if (rc >= 0) return {kMidiOk, true};
+  if (rc == -EBUSY) return {kMidiOk, false};
+  if (rc == -EPERM) return {refusedCode, false};
+  return {resultFromReturn(rc), false};
+}
+
+bool takesAway(const AnnounceEvent& event, SeqAddress port) {
+  switch (event.type) {
+    case kEventPortExit:
+      return event.address == port;
+    case kEventClientExit:
+      return event.address.client == port.client;
+    default:
+      return false;
+  }
+}
+
+AnnounceReaction reactToAnnounce(const AnnounceEvent& event, const std::optional<SeqAddress>& output,
+                                 const std::vector<SeqAddress>& inputs) {
+  AnnounceReaction reaction;
+  reaction.outputGone = output && takesAway(event, *output);
+  for (const SeqAddress& input : inputs)
+    if (takesAway(event, input)) reaction.inputsGone.push_back(input);
+  return reaction;
+}
+
+DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::atomic<bool>& abort,
+                        int pollTimeoutMs) {
+  while (!abort.load(std::memory_order_acquire)) {
+    const int sent = output.outputDirect(message);
+    if (sent >= 0) return {Delivery::Sent, 0};
+    if (sent != -EAGAIN) return {Delivery::Failed, sent};
+    // The pool is full: wait for room, then the same event again. A timeout goes round too,
+    // so an abort is seen within one poll period.
+    const int room = output.waitForRoom(pollTimeoutMs);
+    if (room < 0 && room != -EINTR) return {Delivery::Failed, room};
+  }
+  return {Delivery::Aborted, 0};
+}
+
+}  // namespace rotavox::alsaseq

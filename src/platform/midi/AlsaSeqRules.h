@@ -1,0 +1,199 @@
+#pragma once
+
+// The decisions of the ALSA sequencer service, kept apart from the sequencer itself so that
+// they can be fed with recorded values: which ports are listed, what a port's capability
+// record says, what an error code means, what an announce event takes away, and how an
+// event is pushed through a full output pool. No ALSA type appears here; the bit values and
+// event numbers below are the sequencer's own (AlsaSeqService.cpp checks them against
+// alsa-lib at compile time).
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "core/midi/MidiService.h"
+
+namespace rotavox::alsaseq {
+
+// Port capability bits.
+inline constexpr unsigned kCapRead = 1u << 0;
+inline constexpr unsigned kCapWrite = 1u << 1;
+inline constexpr unsigned kCapSubsRead = 1u << 5;
+inline constexpr unsigned kCapSubsWrite = 1u << 6;
+inline constexpr unsigned kCapNoExport = 1u << 7;
+
+// Port type bits.
+inline constexpr unsigned kTypeSpecific = 1u << 0;
+inline constexpr unsigned kTypeMidiGeneric = 1u << 1;
+inline constexpr unsigned kTypeMidiGm = 1u << 2;
+inline constexpr unsigned kTypeMidiGs = 1u << 3;
+inline constexpr unsigned kTypeMidiXg = 1u << 4;
+inline constexpr unsigned kTypeMidiMt32 = 1u << 5;
+inline constexpr unsigned kTypeMidiGm2 = 1u << 6;
+inline constexpr unsigned kTypeSynth = 1u << 10;
+inline constexpr unsigned kTypeDirectSample = 1u << 11;
+inline constexpr unsigned kTypeSample = 1u << 12;
+inline constexpr unsigned kTypeHardware = 1u << 16;
+inline constexpr unsigned kTypeSoftware = 1u << 17;
+inline constexpr unsigned kTypeSynthesizer = 1u << 18;
+inline constexpr unsigned kTypePort = 1u << 19;
+inline constexpr unsigned kTypeApplication = 1u << 20;
+
+// The kernel's own client (timer and announce ports); never a MIDI device.
+inline constexpr int kSystemClient = 0;
+
+// Announce event types.
+inline constexpr int kEventClientStart = 60;
+inline constexpr int kEventClientExit = 61;
+inline constexpr int kEventClientChange = 62;
+inline constexpr int kEventPortStart = 63;
+inline constexpr int kEventPortExit = 64;
+inline constexpr int kEventPortChange = 65;
+
+enum class Direction { Output, Input };
+
+struct SeqAddress {
+  int client = 0;
+  int port = 0;
+  friend bool operator==(const SeqAddress&, const SeqAddress&) = default;
+};
+
+// What the sequencer tells about one port of one client.
+struct PortRecord {
+  int client = 0;
+  int port = 0;
+  std::string clientName;
+  std::string portName;
+  unsigned capability = 0;
+  unsigned type = 0;
+  int card = -1;  // the sound card behind the client, -1 for none (user clients)
+
+  SeqAddress address() const { return {client, port}; }
+};
+
+// True when the port is offered in the given list: a port of another client that the program
+// may write to (output) or read from (input) through a subscription, and that is meant to be
+// routed at all.
+bool isListed(const PortRecord& port, Direction direction, int ownClient);
+
+// The ports of one list, in the order (client, port).
+std::vector<PortRecord> listedPorts(std::vector<PortRecord> all, Direction direction, int ownClient);
+
+// The name a user knows the port by: "client:port", or the port name alone where it already
+// starts with the client's name ("UM-ONE MIDI 1" rather than "UM-ONE:UM-ONE MIDI 1").
+std::string displayName(const PortRecord& port);
+
+// Technology code of an output port from its type bits; the program's own port is the mapper.
+std::uint16_t technologyOf(unsigned portType, bool ownVirtualPort);
+
+// ---- USB identity of a sound card --------------------------------------------------------
+
+// Where the kernel tells about sound cards; tests point these at a fake tree.
+struct SystemPaths {
+  std::filesystem::path procAsound = "/proc/asound";   // holds cardN/usbid
+  std::filesystem::path sysSound = "/sys/class/sound";  // holds cardN/device -> USB interface
+};
+
+struct UsbIdentity {
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  std::optional<std::uint16_t> release;  // bcdDevice
+};
+
+// "0582:0096" (as in /proc/asound/cardN/usbid) -> vendor, product.
+std::optional<std::pair<std::uint16_t, std::uint16_t>> parseUsbId(std::string_view text);
+// A 16-bit hexadecimal number as sysfs writes it ("0100\n").
+std::optional<std::uint16_t> parseHex16(std::string_view text);
+// "1.2.8" -> 0x010208, the layout of alsa-lib's own version number.
+std::optional<std::uint32_t> parseLibraryVersion(std::string_view text);
+
+// The USB ids of a card, or nothing when the card is not a USB device (or none is given).
+std::optional<UsbIdentity> readUsbIdentity(int card, const SystemPaths& paths);
+
+// The three numbers of a capability record: for a USB card the vendor and product ids and the
+// device's release number; for anything else 0, 0 and the ALSA library version.
+struct DeviceNumbers {
+  std::uint16_t manufacturerId = 0;
+  std::uint16_t productId = 0;
+  std::uint32_t driverVersion = 0;
+};
+DeviceNumbers deviceNumbers(int card, std::uint32_t libraryVersion, const SystemPaths& paths);
+
+MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, std::uint32_t libraryVersion,
+                      const SystemPaths& paths);
+MidiInCaps inCapsOf(const PortRecord& port, std::uint32_t libraryVersion, const SystemPaths& paths);
+
+// ---- Result codes and their texts --------------------------------------------------------
+
+inline constexpr MidiResult kNoSuchPort = 2;
+inline constexpr MidiResult kNoPortChosen = 3;
+inline constexpr MidiResult kAlreadyOpen = 4;
+inline constexpr MidiResult kBadHandle = 5;
+inline constexpr MidiResult kPortGone = 6;
+inline constexpr MidiResult kOutputRefused = 7;
+inline constexpr MidiResult kThruRefused = 8;
+inline constexpr MidiResult kThruToOwnPort = 9;
+// A sequencer call failed with errno e: the result is kErrnoBase + e.
+inline constexpr MidiResult kErrnoBase = 1000;
+
+// The result for a negative return of the sequencer (-errno); 0 and above are success.
+MidiResult resultFromReturn(int rc);
+std::string errorText(MidiResult code, Direction direction);
+
+// How a subscription attempt ended. An existing subscription counts as made, but not by us,
+// so it is left alone when we tidy up; a refusal gets its own result code.
+struct SubscribeOutcome {
+  MidiResult result = kMidiOk;
+  bool madeByUs = false;
+};
+SubscribeOutcome subscribeOutcome(int rc, MidiResult refusedCode);
+
+// ---- Announce events ---------------------------------------------------------------------
+
+struct AnnounceEvent {
+  int type = 0;
+  SeqAddress address;  // the client (and port) the event is about
+};
+
+// True when the event means that the port no longer exists.
+bool takesAway(const AnnounceEvent& event, SeqAddress port);
+
+struct AnnounceReaction {
+  bool outputGone = false;             // discard the queue, release the sender, drop later sends
+  std::vector<SeqAddress> inputsGone;  // thru inputs whose subscriptions the kernel removed
+};
+AnnounceReaction reactToAnnounce(const AnnounceEvent& event, const std::optional<SeqAddress>& output,
+                                 const std::vector<SeqAddress>& inputs);
+
+// ---- Pushing one event out ---------------------------------------------------------------
+
+// The two sequencer calls the sender makes for each event; the service wraps the real ones,
+// tests a fake.
+class DirectOutput {
+ public:
+  virtual ~DirectOutput() = default;
+  // Hands the event to the sequencer at once: >= 0 on success, -errno on failure.
+  virtual int outputDirect(std::uint32_t message) = 0;
+  // Waits until the sequencer has room for output, at most timeoutMs: > 0 room, 0 timeout,
+  // < 0 -errno.
+  virtual int waitForRoom(int timeoutMs) = 0;
+};
+
+enum class Delivery { Sent, Failed, Aborted };
+struct DeliveryOutcome {
+  Delivery delivery = Delivery::Sent;
+  int error = 0;  // the failing return for Delivery::Failed
+};
+
+// Outputs one event. A full pool (-EAGAIN) is waited out and the same event sent again, for as
+// long as it takes; only `abort` (the port went away, the output closes) ends the waiting.
+// Any other error fails this event.
+DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::atomic<bool>& abort,
+                        int pollTimeoutMs = 50);
+
+}  // namespace rotavox::alsaseq
