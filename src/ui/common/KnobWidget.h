@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+
+#include "core/editor/KnobDrag.h"
+#include "core/editor/KnobGesture.h"
+
+namespace rotavox {
+
+// A rotary knob that turns its number field: dragging in circles about it, the mouse wheel
+// and the arrow keys step the field by one within the knob's bounds. The knob holds no value
+// of its own; every step is an ordinary write of the field's text, so the field's change
+// handling sends the value on. It is drawn turned to show the field's value.
+class KnobWidget : public QWidget {
+  Q_OBJECT
+ public:
+  // `drag` is the one drag flag shared by all knobs; `windowLastY` is the last pointer
+  // position of the window that holds this knob (one for all knobs of a window).
+  KnobWidget(QLineEdit* field, int lower, int upper, KnobDrag& drag, std::int16_t& windowLastY, QWidget* parent);
+
+  QLineEdit* field() const { return field_; }
+  KnobBounds bounds() const { return bounds_; }
+
+  QSize sizeHint() const override { return {kWidth, kHeight}; }
+  QSize minimumSizeHint() const override { return {16, 16}; }
+
+  static constexpr int kWidth = 40;
+  static constexpr int kHeight = 44;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  std::optional<double> fieldValue() const;
+  void write(std::optional<double> value);
+
+  QPointer<QLineEdit> field_;
+  KnobBounds bounds_;
+  KnobDrag& drag_;
+  std::int16_t& lastY_;
+  int wheelRest_ = 0;  // eighths of a degree not yet making a whole notch
+};
+
+}  // namespace rotavox
