@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "ui/about/AboutBox.h"
+#include "ui/editor/MainWindow.h"
+#include "ui/midi/MidiSettingsDialog.h"
+
+namespace rotavox {
+namespace {
+
+using test::child;
+
+struct MainWindowTest : ::testing::Test {
+  test::MidiFixture f;
+  MainWindow window{f.ctx};
+
+  void start() {
+    window.Form_Load();
+    window.show();
+  }
+  QAction* action(const char* name) { return window.findChild<QAction*>(name); }
+  // Closes the settings dialog with port 0 chosen, so the output is open.
+  void connectFirstPort() {
+    MidiSettingsDialog* dialog = window.midiSettings();
+    dialog->AuswahlMIDIPort_Click(0);
+    dialog->Command1_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    f.service.clearRecords();
+    f.presenter.boxes.clear();
+  }
+};
+
+TEST_F(MainWindowTest, StartUpTitlesTheWindowShowsTheSettingsOnTopAndSendsNothing) {
+  f.ctx.sequencer.SeqRunning = true;
+  f.ctx.sequencer.SeqOctave = 2;
+  f.ctx.sequencer.SeqStep = 5;
+  f.ctx.files.LastSoundFolder = "/tmp";
+  start();
+  EXPECT_EQ(window.objectName(), "F_Rotavox");
+  EXPECT_EQ(window.windowTitle(), "Rotavox v0.2.0");
+  ASSERT_NE(window.midiSettings(), nullptr);
+  EXPECT_TRUE(window.midiSettings()->isVisible());
+  EXPECT_TRUE(window.midiSettings()->windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(f.ctx.sequencer.SeqRunning);
+  EXPECT_EQ(f.ctx.sequencer.SeqOctave, 0);
+  EXPECT_EQ(f.ctx.sequencer.SeqStep, 0);
+  EXPECT_EQ(f.ctx.sequencer.SeqVelocity, 100);
+  EXPECT_EQ(f.ctx.files.LastSoundFolder, "?");
+  EXPECT_EQ(f.midi.state().MidiOutDevice, -1);
+  EXPECT_EQ(f.midi.state().MidiChannel, 0);
+  EXPECT_TRUE(f.service.sent.empty());
+  EXPECT_TRUE(f.presenter.boxes.empty());
+}
+
+TEST_F(MainWindowTest, MenusCarryTheirCaptionsShortcutsAndAvailability) {
+  start();
+  struct Item {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+    bool enabled;
+  } items[] = {
+      {"Menu_OpenSound", "&Open sound", "Ctrl+O", true},
+      {"Menu_SaveSound", "Save sound &as", "Ctrl+S", true},
+      {"Menu_Quit", "&Quit", "", true},
+      {"Menu_InitW", "Init sound to mQ Waldorf default", "", true},
+      {"Menu_InitK", "Init sound to Rotavox default", "", false},
+      {"Menu_Panic", "Send &Panic", "F12", true},
+      {"Menu_Sequenzer", "Sequenzer settings", "F11", true},
+      {"Menu_StartSequenzer", "Start se&quenzer", "Ctrl+Q", false},
+      {"Menu_Midisettings", "Midi settings", "", true},
+      {"Menu_About", "&About", "", true},
+  };
+  for (const Item& i : items) {
+    QAction* a = action(i.name);
+    ASSERT_NE(a, nullptr) << i.name;
+    EXPECT_EQ(a->text(), i.caption) << i.name;
+    EXPECT_EQ(a->shortcut().toString(), i.shortcut) << i.name;
+    EXPECT_EQ(a->isEnabled(), i.enabled) << i.name;
+  }
+  QStringList tops;
+  for (QAction* a : window.menuBar()->actions()) tops << a->text();
+  EXPECT_EQ(tops, (QStringList{"&File", "&Midi", "&About"}));
+  EXPECT_EQ(window.findChild<QMenu*>("Menu_File")->title(), "&File");
+  EXPECT_EQ(window.findChild<QMenu*>("Menu_Options")->title(), "&Midi");
+}
+
+TEST_F(MainWindowTest, UnavailableItemsCannotBeReachedByShortcut) {
+  start();
+  window.midiSettings()->close();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  QSignalSpy start(action("Menu_StartSequenzer"), &QAction::triggered);
+  QSignalSpy init(action("Menu_InitK"), &QAction::triggered);
+  QSignalSpy panic(action("Menu_Panic"), &QAction::triggered);
+  QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+  QTest::keyClick(&window, Qt::Key_F12);
+  EXPECT_EQ(start.count(), 0);
+  EXPECT_EQ(init.count(), 0);
+  EXPECT_EQ(panic.count(), 1);  // the shortcut path itself works
+  action("Menu_StartSequenzer")->trigger();
+  EXPECT_EQ(start.count(), 0);
+}
+
+TEST_F(MainWindowTest, PanicButtonAndMenuSendTheSameSweep) {
+  start();
+  connectFirstPort();
+  QTest::mouseClick(child<QPushButton>(&window, "Panic"), Qt::LeftButton);
+  const auto fromButton = f.service.delivered();
+  f.service.clearRecords();
+  action("Menu_Panic")->trigger();
+  EXPECT_EQ(fromButton.size(), 2032u);
+  EXPECT_EQ(f.service.delivered(), fromButton);
+  EXPECT_EQ(child<QPushButton>(&window, "Panic")->text(), "&Panic");
+  EXPECT_EQ(child<QPushButton>(&window, "Panic")->toolTip(), "Stops 'hanging' notes");
+}
+
+TEST_F(MainWindowTest, MidiSettingsWhileOpenOnlyBringsItForward) {
+  start();
+  MidiSettingsDialog* first = window.midiSettings();
+  f.service.calls.clear();
+  action("Menu_Midisettings")->trigger();
+  EXPECT_EQ(window.midiSettings(), first);
+  EXPECT_TRUE(f.service.calls.empty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  connectFirstPort();
+  action("Menu_Midisettings")->trigger();
+  ASSERT_NE(window.midiSettings(), nullptr);
+  EXPECT_NE(std::find(f.service.calls.begin(), f.service.calls.end(), "closeOut 1"), f.service.calls.end());
+}
+
+TEST_F(MainWindowTest, CloseBoxClosesTheOutputButQuitDoesNot) {
+  start();
+  connectFirstPort();
+  window.Menu_Quit_Click();
+  EXPECT_NE(f.midi.state().MidiOutHandle, kNoMidiHandle);
+  EXPECT_TRUE(f.service.calls.empty());
+  window.close();
+  EXPECT_EQ(f.midi.state().MidiOutHandle, kNoMidiHandle);
+  EXPECT_EQ(f.service.calls, std::vector<std::string>{"closeOut 1"});
+}
+
+TEST_F(MainWindowTest, AboutShowsVersionAndClosesOnCharacterKeysAndFrameClicksOnly) {
+  start();
+  struct Case {
+    const char* what;
+    std::function<void(QWidget* box)> act;
+    bool closes;
+  } cases[] = {
+      {"click on a label", [](QWidget* b) { QTest::mouseClick(child<QLabel>(b, "lblVersion"), Qt::LeftButton); }, false},
+      {"click on the picture", [](QWidget* b) { QTest::mouseClick(child<QWidget>(b, "imgLogo"), Qt::LeftButton); }, false},
+      {"arrow key", [](QWidget* b) { QTest::keyClick(b, Qt::Key_Left); }, false},
+      {"function key", [](QWidget* b) { QTest::keyClick(b, Qt::Key_F5); }, false},
+      {"Esc", [](QWidget* b) { QTest::keyClick(b, Qt::Key_Escape); }, true},
+      {"letter", [](QWidget* b) { QTest::keyClick(b, Qt::Key_A); }, true},
+      {"Enter", [](QWidget* b) { QTest::keyClick(b, Qt::Key_Return); }, true},
+      {"click on the frame",
+       [](QWidget* b) { QTest::mouseClick(child<QWidget>(b, "Frame1"), Qt::LeftButton, {}, QPoint(5, 300)); }, true},
+  };
+  for (const Case& c : cases) {
+    window.Menu_About_Click();
+    QPointer<QWidget> box = window.findChild<QWidget*>("F_About");
+    ASSERT_FALSE(box.isNull()) << c.what;
+    EXPECT_EQ(child<QLabel>(box, "lblVersion")->text(), "Version 0.2.0");
+    EXPECT_EQ(child<QLabel>(box, "lblProductName")->text(), "Rotavox");
+    c.act(box);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(box.isNull(), c.closes) << c.what;
+    delete box.data();
+  }
+}
+
+}  // namespace
+}  // namespace rotavox
