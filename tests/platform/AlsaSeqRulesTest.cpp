@@ -6,7 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <random>
+
+#include "core/midi/Messages.h"
+#include "core/midi/Pacing.h"
 
 namespace rotavox::alsaseq {
 namespace {
@@ -286,6 +290,44 @@ TEST(AlsaSeqResults, SubscriptionOutcomes) {
     EXPECT_EQ(o.madeByUs, c.madeByUs) << c.rc;
   }
   EXPECT_EQ(subscribeOutcome(-EPERM, kOutputRefused).result, kOutputRefused);
+
+  // Undoing a subscription whose port or subscription is already gone is no failure.
+  const std::pair<int, MidiResult> undo[] = {
+      {0, kMidiOk}, {-ENOENT, kMidiOk}, {-ENXIO, kMidiOk}, {-EPERM, kErrnoBase + EPERM}, {-EINVAL, kErrnoBase + EINVAL}};
+  for (const auto& [rc, result] : undo) EXPECT_EQ(unsubscribeResult(rc), result) << rc;
+}
+
+TEST(AlsaSeqShortMessages, DecodedIntoChannelEvents) {
+  struct Case {
+    std::uint32_t message;
+    ShortKind kind;
+    int channel, param, value;
+  };
+  const Case cases[] = {
+      {0x7F3C90, ShortKind::NoteOn, 0, 60, 127},
+      {0x003C9F, ShortKind::NoteOn, 15, 60, 0},  // the program's note release
+      {0x403C83, ShortKind::NoteOff, 3, 60, 64},
+      {0x2A45B0, ShortKind::Controller, 0, 69, 42},
+      {0x007BBF, ShortKind::Controller, 15, 123, 0},
+      {0x1040A2, ShortKind::KeyPressure, 2, 64, 16},
+      {0x0005C1, ShortKind::ProgramChange, 1, 0, 5},
+      {0x7705C1, ShortKind::ProgramChange, 1, 0, 5},  // a two-byte message ignores the third byte
+      {0x0050D4, ShortKind::ChannelPressure, 4, 0, 80},
+      {0x4000E0, ShortKind::PitchBend, 0, 0, 0},
+      {0x0000E0, ShortKind::PitchBend, 0, 0, -8192},
+      {0x7F7FE5, ShortKind::PitchBend, 5, 0, 8191},
+  };
+  for (const Case& c : cases) {
+    const ShortEvent e = decodeShort(c.message);
+    EXPECT_EQ(e.kind, c.kind) << std::hex << c.message;
+    EXPECT_EQ(e.channel, c.channel) << std::hex << c.message;
+    EXPECT_EQ(e.param, c.param) << std::hex << c.message;
+    EXPECT_EQ(e.value, c.value) << std::hex << c.message;
+  }
+  const std::uint32_t invalid[] = {0x000000, 0x7F3C10, 0x0000F8, 0x0000FF, 0x0000F0, 0x7F803C90 & 0xFFFFFF,
+                                   0x803C90, 0x0080C0};
+  for (std::uint32_t message : invalid)
+    EXPECT_EQ(decodeShort(message).kind, ShortKind::Invalid) << std::hex << message;
 }
 
 TEST(AlsaSeqResults, EveryCodeHasItsOwnText) {
@@ -440,6 +482,116 @@ TEST(AlsaSeqDelivery, OtherErrorsFailTheEventWithoutRetrying) {
     EXPECT_EQ(outcome.error, c.error);
     EXPECT_EQ(out.attempts.size(), c.attempts);
   }
+}
+
+// ---- The paced sender thread ---------------------------------------------------------------
+
+// A sequencer for the sender thread: records when each event went out, and can be told to
+// keep its pool full (every output -EAGAIN) or to be full on every n-th attempt.
+class ThreadedOutput : public DirectOutput {
+ public:
+  using Clock = std::chrono::steady_clock;
+  std::atomic<bool> poolFull{false};
+  int fullEvery = 0;
+
+  int outputDirect(std::uint32_t message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++attempts_;
+    if (poolFull || (fullEvery > 0 && attempts_ % fullEvery == 0)) return -EAGAIN;
+    delivered_.push_back({message, Clock::now()});
+    return 0;
+  }
+  int waitForRoom(int) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return poolFull ? 0 : 1;
+  }
+  int attempts() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return attempts_;
+  }
+  std::vector<std::pair<std::uint32_t, Clock::time_point>> delivered() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return delivered_;
+  }
+
+ private:
+  std::mutex mutex_;
+  int attempts_ = 0;
+  std::vector<std::pair<std::uint32_t, Clock::time_point>> delivered_;
+};
+
+TEST(AlsaSeqPacedSender, EverythingArrivesInOrderAndNeverFasterThanTheWire) {
+  auto owned = std::make_unique<ThreadedOutput>();
+  ThreadedOutput& out = *owned;
+  out.fullEvery = 5;
+  PacedSender sender(std::move(owned));
+
+  // Control changes and program changes, 1500 bytes: more than the burst, so the tail is paced.
+  std::vector<std::uint32_t> sent;
+  for (int i = 0; i < 600; ++i) {
+    const std::uint32_t message = 0xB0 + 256u * (i % 128) + 65536u * (i / 128) + (i % 2 ? 0x10 : 0);
+    sent.push_back(message);
+    ASSERT_EQ(sender.send(message), kMidiOk);
+  }
+  ASSERT_TRUE(sender.drain(std::chrono::seconds(20)));
+  sender.stop();
+
+  const auto delivered = out.delivered();
+  std::vector<std::uint32_t> messages;
+  for (const auto& d : delivered) messages.push_back(d.first);
+  EXPECT_EQ(messages, sent);
+
+  // Up to each event, no more bytes than a burst plus what the wire carried since the first.
+  double bytes = 0;
+  for (const auto& [message, at] : delivered) {
+    bytes += shortMessageLength(message);
+    const double elapsed = std::chrono::duration<double>(at - delivered.front().second).count();
+    ASSERT_LE(bytes, WirePacer::kBurstBytes + WirePacer::kWireBytesPerSecond * elapsed + 0.5)
+        << "after " << elapsed << " s";
+  }
+}
+
+TEST(AlsaSeqPacedSender, AnUnplugDropsTheQueueAndReleasesSenderAndWaitingProducer) {
+  auto owned = std::make_unique<ThreadedOutput>();
+  ThreadedOutput& out = *owned;
+  out.poolFull = true;
+  PacedSender sender(std::move(owned), 8);
+
+  // The producer fills the small queue and then waits for room that never comes.
+  auto producer = std::async(std::launch::async, [&sender] {
+    std::vector<MidiResult> results;
+    for (int note = 1; note <= 20; ++note) results.push_back(sender.send(0x90 + 256u * note));
+    return results;
+  });
+  while (out.attempts() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(sender.pending(), 8u);
+
+  sender.portGone();
+  ASSERT_EQ(producer.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "producer still waiting";
+  const std::vector<MidiResult> results = producer.get();
+  EXPECT_EQ(std::count(results.begin(), results.begin() + 8, kMidiOk), 8);
+  EXPECT_EQ(results.back(), kPortGone);
+
+  EXPECT_EQ(sender.pending(), 0u);
+  EXPECT_EQ(sender.send(0x3C90), kPortGone);
+  EXPECT_FALSE(sender.drain(std::chrono::milliseconds(10)));
+  sender.stop();  // returns: the sender let go of the event it was pushing
+  EXPECT_TRUE(out.delivered().empty());
+}
+
+TEST(AlsaSeqPacedSender, DrainGivesUpOnAStuckPortAndStopStillEnds) {
+  auto owned = std::make_unique<ThreadedOutput>();
+  ThreadedOutput& out = *owned;
+  out.poolFull = true;
+  PacedSender sender(std::move(owned));
+  EXPECT_EQ(sender.send(0x45B0), kMidiOk);
+  EXPECT_EQ(sender.send(0xF8), kBadMessage);
+  EXPECT_FALSE(sender.drain(std::chrono::milliseconds(30)));
+  EXPECT_EQ(sender.pending(), 1u);
+  sender.stop();
+  EXPECT_EQ(sender.pending(), 0u);
+  EXPECT_TRUE(out.delivered().empty());
+  EXPECT_FALSE(sender.gone());
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <fstream>
 #include <tuple>
 
+#include "core/midi/Messages.h"
+#include "core/midi/Pacing.h"
+
 namespace rotavox::alsaseq {
 
 namespace {
@@ -179,6 +182,8 @@ std::string errorText(MidiResult code, Direction direction) {
     case kThruToOwnPort:
       return "The MIDI thru cannot lead to Rotavox's own virtual port. Choose the instrument's port as the "
              "output, or connect the keyboard to it directly.";
+    case kBadMessage:
+      return "The message is not a MIDI channel message and was not sent.";
     default:
       break;
   }
@@ -194,6 +199,37 @@ SubscribeOutcome subscribeOutcome(int rc, MidiResult refusedCode) {
   if (rc == -EBUSY) return {kMidiOk, false};
   if (rc == -EPERM) return {refusedCode, false};
   return {resultFromReturn(rc), false};
+}
+
+MidiResult unsubscribeResult(int rc) {
+  if (rc >= 0 || rc == -ENOENT || rc == -ENXIO) return kMidiOk;
+  return resultFromReturn(rc);
+}
+
+ShortEvent decodeShort(std::uint32_t message) {
+  const int status = statusByte(message);
+  const int data1 = data1Byte(message);
+  const int data2 = data2Byte(message);
+  const int channel = status & 0x0F;
+  if (status < 0x80 || status >= 0xF0 || data1 > 127) return {};
+  const bool twoBytes = shortMessageLength(message) == 2;
+  if (!twoBytes && data2 > 127) return {};
+  switch (status & 0xF0) {
+    case 0x80:
+      return {ShortKind::NoteOff, channel, data1, data2};
+    case 0x90:
+      return {ShortKind::NoteOn, channel, data1, data2};
+    case 0xA0:
+      return {ShortKind::KeyPressure, channel, data1, data2};
+    case 0xB0:
+      return {ShortKind::Controller, channel, data1, data2};
+    case 0xC0:
+      return {ShortKind::ProgramChange, channel, 0, data1};
+    case 0xD0:
+      return {ShortKind::ChannelPressure, channel, 0, data1};
+    default:
+      return {ShortKind::PitchBend, channel, 0, (data1 | (data2 << 7)) - 8192};
+  }
 }
 
 bool takesAway(const AnnounceEvent& event, SeqAddress port) {
@@ -228,6 +264,99 @@ DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::
     if (room < 0 && room != -EINTR) return {Delivery::Failed, room};
   }
   return {Delivery::Aborted, 0};
+}
+
+PacedSender::PacedSender(std::unique_ptr<DirectOutput> output, std::size_t capacity)
+    : output_(std::move(output)), queue_(capacity, &abort_) {
+  thread_ = std::thread([this] { run(); });
+}
+
+PacedSender::~PacedSender() { stop(); }
+
+void PacedSender::wakeAll() {
+  // Taking the lock between the change and the notification means the thread either sees the
+  // change in its wait predicate or is already waiting when the notification comes.
+  { std::lock_guard<std::mutex> lock(mutex_); }
+  wake_.notify_all();
+}
+
+MidiResult PacedSender::send(std::uint32_t message) {
+  if (gone()) return kPortGone;
+  if (decodeShort(message).kind == ShortKind::Invalid) return kBadMessage;
+  switch (queue_.push(message)) {
+    case OutputQueue::PushResult::Queued:
+      wakeAll();
+      return kMidiOk;
+    case OutputQueue::PushResult::Aborted:
+      return gone() ? kPortGone : kBadHandle;
+    case OutputQueue::PushResult::Stalled:
+      break;
+  }
+  return resultFromReturn(-EAGAIN);
+}
+
+void PacedSender::portGone() {
+  gone_.store(true, std::memory_order_release);
+  abort_.store(true, std::memory_order_release);
+  queue_.abort();
+  queue_.discard();
+  wakeAll();
+}
+
+bool PacedSender::drain(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    // Dropped by an unplug is not gone out.
+    if (gone()) return false;
+    if (queue_.size() == 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+void PacedSender::stop() {
+  stop_.store(true, std::memory_order_release);
+  abort_.store(true, std::memory_order_release);
+  queue_.abort();
+  wakeAll();
+  if (thread_.joinable()) thread_.join();
+  queue_.discard();
+}
+
+void PacedSender::run() {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point origin = Clock::now();
+  const auto seconds = [origin] { return std::chrono::duration<double>(Clock::now() - origin).count(); };
+  const auto halted = [this] { return stop_.load() || abort_.load(); };
+  WirePacer pacer;
+
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [&] { return halted() || queue_.size() > 0; });
+    }
+    if (halted()) {
+      // Gone: nothing more goes out; stay until stopped, so that stop() is the one end.
+      queue_.discard();
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [this] { return stop_.load(); });
+      return;
+    }
+    std::uint32_t message = 0;
+    if (!queue_.front(message)) continue;
+
+    const int bytes = shortMessageLength(message);
+    const double due = pacer.earliest(seconds(), bytes);
+    if (due > seconds()) {
+      const auto at = origin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(due));
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (wake_.wait_until(lock, at, halted)) continue;
+    }
+    if (deliver(*output_, message, abort_).delivery == Delivery::Aborted) continue;
+    // Sent, or failed for good (the port is going): either way this event is done.
+    queue_.pop();
+    pacer.commit(std::max(due, seconds()), bytes);
+  }
 }
 
 }  // namespace rotavox::alsaseq

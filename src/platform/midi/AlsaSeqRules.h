@@ -8,15 +8,21 @@
 // alsa-lib at compile time).
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/midi/MidiService.h"
+#include "platform/midi/OutputQueue.h"
 
 namespace rotavox::alsaseq {
 
@@ -138,6 +144,7 @@ inline constexpr MidiResult kPortGone = 6;
 inline constexpr MidiResult kOutputRefused = 7;
 inline constexpr MidiResult kThruRefused = 8;
 inline constexpr MidiResult kThruToOwnPort = 9;
+inline constexpr MidiResult kBadMessage = 10;
 // A sequencer call failed with errno e: the result is kErrnoBase + e.
 inline constexpr MidiResult kErrnoBase = 1000;
 
@@ -152,6 +159,21 @@ struct SubscribeOutcome {
   bool madeByUs = false;
 };
 SubscribeOutcome subscribeOutcome(int rc, MidiResult refusedCode);
+// Removing a subscription that is already gone (its port went away, someone else removed it)
+// leaves nothing to undo and is no failure.
+MidiResult unsubscribeResult(int rc);
+
+// ---- Short messages as sequencer events ----------------------------------------------------
+
+enum class ShortKind { NoteOff, NoteOn, KeyPressure, Controller, ProgramChange, ChannelPressure, PitchBend, Invalid };
+struct ShortEvent {
+  ShortKind kind = ShortKind::Invalid;
+  int channel = 0;
+  int param = 0;  // note or controller number
+  int value = 0;  // velocity, pressure, controller value, program; pitch bend -8192..8191
+};
+// The channel message in a short message; Invalid for system messages and bad data bytes.
+ShortEvent decodeShort(std::uint32_t message);
 
 // ---- Announce events ---------------------------------------------------------------------
 
@@ -195,5 +217,43 @@ struct DeliveryOutcome {
 // Any other error fails this event.
 DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::atomic<bool>& abort,
                         int pollTimeoutMs = 50);
+
+// One open output: the queue that the program's sends go into, and the thread that takes them
+// out one by one at the wire rate and hands each to the sequencer. send() returns at once.
+class PacedSender {
+ public:
+  explicit PacedSender(std::unique_ptr<DirectOutput> output, std::size_t capacity = OutputQueue::kDefaultCapacity);
+  ~PacedSender();
+  PacedSender(const PacedSender&) = delete;
+  PacedSender& operator=(const PacedSender&) = delete;
+
+  // The program's thread: queues one message. kPortGone once the port went away,
+  // kBadMessage for what is no channel message.
+  MidiResult send(std::uint32_t message);
+  // Any thread: the port went away. What is queued is dropped, the thread lets go of the
+  // event it is pushing and a producer waiting for room returns; later sends fail.
+  void portGone();
+  bool gone() const { return gone_.load(std::memory_order_acquire); }
+  // Waits until everything queued went out, at most `limit`; false when something is left or
+  // an unplug dropped it.
+  bool drain(std::chrono::milliseconds limit);
+  // Ends the thread; anything still queued is dropped. The destructor does it too.
+  void stop();
+  // Messages queued and not yet handed to the sequencer.
+  std::size_t pending() const { return queue_.size(); }
+
+ private:
+  void run();
+  void wakeAll();
+
+  std::unique_ptr<DirectOutput> output_;
+  std::atomic<bool> abort_{false};  // gone or stopping: let go of the event in hand
+  std::atomic<bool> gone_{false};
+  std::atomic<bool> stop_{false};
+  OutputQueue queue_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::thread thread_;  // started last, when everything it uses is built
+};
 
 }  // namespace rotavox::alsaseq
