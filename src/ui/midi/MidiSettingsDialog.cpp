@@ -43,10 +43,10 @@ MidiSettingsDialog::MidiSettingsDialog(AppContext& ctx, QWidget* parent)
   label(this, "Label3", "out:", twipRect(315, 1425, 360, 255));
   AuswahlMIDIPort_ = list(this, "AuswahlMIDIPort", twipRect(750, 1380, 2730, 315));
   AuswahlMIDIChannel_ = list(this, "AuswahlMIDIChannel", twipRect(3690, 1380, 1065, 315));
-  Text1_ = label(this, "Text1", "Manufacturer ID: - not set -", twipRect(750, 1905, 2100, 255));
-  Text2_ = label(this, "Text2", "Product ID: - not set -", twipRect(750, 2130, 2100, 255));
-  Text3_ = label(this, "Text3", "Driver ver.: - not set -", twipRect(750, 2340, 2100, 255));
-  Text4_ = label(this, "Text4", "Type: - not set -", twipRect(750, 2565, 2100, 255));
+  Text1_ = label(this, "Text1", "Manufacturer ID: - not set -", twipRect(750, 1905, 2400, 255));
+  Text2_ = label(this, "Text2", "Product ID: - not set -", twipRect(750, 2130, 2400, 255));
+  Text3_ = label(this, "Text3", "Driver ver.: - not set -", twipRect(750, 2340, 2400, 255));
+  Text4_ = label(this, "Text4", "Type: - not set -", twipRect(750, 2565, 2400, 255));
   Command1_ = new QPushButton("&Close", this);
   Command1_->setObjectName("Command1");
   Command1_->setGeometry(twipRect(3210, 2295, 1545, 495));

@@ -1,0 +1,78 @@
+// Starts the editor as the program does, offscreen, and saves pictures of its windows:
+// the main window with the MIDI settings dialog over it, and each dialog on its own.
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "platform/midi/ServiceChoice.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/QtMessagePresenter.h"
+#include "ui/editor/MainWindow.h"
+#include "ui/midi/MidiSettingsDialog.h"
+
+namespace {
+
+QPixmap grabWindow(QWidget* w) {
+  w->adjustSize();
+  QApplication::processEvents();
+  return w->grab();
+}
+
+bool save(const QPixmap& pixmap, const QString& path) {
+  if (!pixmap.save(path)) {
+    std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Rotavox");
+  const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("build/screenshots");
+  const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+  QDir().mkpath(dir);
+
+  const std::unique_ptr<rotavox::MidiService> service = rotavox::openSystemMidiService();
+  rotavox::QtMessagePresenter presenter;
+  rotavox::MidiLink midi(*service, presenter);
+  rotavox::AppContext ctx{midi, presenter, {}, {}, {}};
+  rotavox::MainWindow window(ctx);
+  window.Form_Load();
+  window.show();
+  QApplication::processEvents();
+
+  bool ok = true;
+  const QPixmap main = grabWindow(&window);
+  QPixmap composite = main;
+  if (rotavox::MidiSettingsDialog* settings = window.midiSettings()) {
+    const QPixmap dialog = grabWindow(settings);
+    ok &= save(dialog, dir + "/midi-settings" + suffix + ".png");
+    QPainter p(&composite);
+    const QPoint at((main.width() - dialog.width()) / 2, main.height() / 6);
+    p.fillRect(QRect(at - QPoint(1, 1), dialog.size() / dialog.devicePixelRatio() + QSize(2, 2)), Qt::black);
+    p.drawPixmap(at, dialog);
+    settings->close();
+  }
+  ok &= save(composite, dir + "/rotavox-main" + suffix + ".png");
+
+  ctx.midi.state().MidiChannel = 0;
+  window.Menu_InitW_Click();
+  ok &= save(grabWindow(&window), dir + "/rotavox-main-init" + suffix + ".png");
+
+  window.Menu_About_Click();
+  if (QWidget* about = window.findChild<QWidget*>("F_About")) ok &= save(grabWindow(about), dir + "/about" + suffix + ".png");
+  for (const char* name : {"F_Sequenzer", "F_FileIO"}) {
+    if (QString(name) == "F_Sequenzer") window.Menu_Sequenzer_Click();
+    else window.Menu_SaveSound_Click();
+    if (QWidget* w = window.findChild<QWidget*>(name)) ok &= save(grabWindow(w), dir + "/" + name + suffix + ".png");
+  }
+  return ok ? 0 : 1;
+}
