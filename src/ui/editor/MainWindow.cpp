@@ -97,6 +97,8 @@ void MainWindow::Form_Load() {
   ctx_.sequencer.SeqStep = 0;
 }
 
+MidiSettingsDialog* MainWindow::midiSettings() const { return midiSettings_; }
+
 void MainWindow::showMidiSettings() {
   if (!midiSettings_) {
     midiSettings_ = new MidiSettingsDialog(ctx_, this);

@@ -36,7 +36,7 @@ class MainWindow : public QMainWindow {
   void InitSnd_Click();
 
   EditorPanel* panel() const { return panel_; }
-  MidiSettingsDialog* midiSettings() const { return midiSettings_; }
+  MidiSettingsDialog* midiSettings() const;
   AppContext& context() { return ctx_; }
 
  protected:
