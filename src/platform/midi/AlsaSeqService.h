@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+
+#include "core/midi/MidiService.h"
+
+namespace rotavox {
+
+// The ALSA sequencer as the program's MIDI service. Devices are the ports of other clients;
+// the output is the program's own port, subscribed to the chosen one and fed by a paced
+// sender thread; the thru is a subscription from the input port to the output port, so the
+// data never passes through the program. Output device outDeviceCount() is the program's own
+// port alone, which other programs can subscribe to.
+class AlsaSeqService : public MidiService {
+ public:
+  ~AlsaSeqService() override;
+  AlsaSeqService(const AlsaSeqService&) = delete;
+  AlsaSeqService& operator=(const AlsaSeqService&) = delete;
+
+  unsigned outDeviceCount() override;
+  MidiResult outCaps(int device, MidiOutCaps& caps) override;
+  MidiResult openOut(int device, MidiHandle& handle) override;
+  MidiResult closeOut(MidiHandle handle) override;
+  MidiResult sendShort(MidiHandle handle, std::uint32_t message) override;
+  std::string outErrorText(MidiResult code) override;
+
+  unsigned inDeviceCount() override;
+  MidiResult inCaps(int device, MidiInCaps& caps) override;
+  MidiResult openIn(int device, MidiHandle& handle) override;
+  MidiResult startIn(MidiHandle handle) override;
+  MidiResult stopIn(MidiHandle handle) override;
+  MidiResult closeIn(MidiHandle handle) override;
+  std::string inErrorText(MidiResult code) override;
+
+  MidiResult connect(MidiHandle in, MidiHandle out) override;
+  MidiResult disconnect(MidiHandle in, MidiHandle out) override;
+  std::string systemName() const override { return "ALSA sequencer"; }
+
+ private:
+  struct Impl;
+  explicit AlsaSeqService(std::unique_ptr<Impl> impl);
+  friend std::unique_ptr<MidiService> tryOpenAlsaSeqService(const char* clientName);
+
+  std::unique_ptr<Impl> impl_;
+};
+
+// The sequencer service under the given client name, or nullptr when the sequencer cannot be
+// opened (no /dev/snd/seq).
+std::unique_ptr<MidiService> tryOpenAlsaSeqService(const char* clientName = "Rotavox");
+
+}  // namespace rotavox
