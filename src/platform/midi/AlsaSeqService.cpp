@@ -123,7 +123,11 @@ class SeqDirectOutput : public DirectOutput {
     }
     for (pollfd& fd : fds_) fd.revents = 0;
     const int rc = ::poll(fds_.data(), fds_.size(), timeoutMs);
-    return rc < 0 ? -errno : rc;
+    if (rc < 0) return -errno;
+    // -EAGAIN also comes from a receiving client whose own queue is full, which this poll does
+    // not see; a pause of about one event's time on the wire keeps the retry from spinning.
+    if (rc > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return rc;
   }
 
  private:
