@@ -6,11 +6,18 @@
 #include "platform/midi/AlsaSeqService.h"
 #endif
 
+#if ROTAVOX_HAVE_JACK
+#include "platform/midi/JackService.h"
+#endif
+
 namespace rotavox {
 
 std::unique_ptr<MidiService> openSystemMidiService() {
 #if ROTAVOX_HAVE_ALSA
   if (std::unique_ptr<MidiService> alsa = tryOpenAlsaSeqService()) return alsa;
+#endif
+#if ROTAVOX_HAVE_JACK
+  if (std::unique_ptr<MidiService> jack = tryOpenJackService()) return jack;
 #endif
   return std::make_unique<NoMidiService>();
 }

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "core/midi/MidiService.h"
+
+namespace rotavox {
+
+// The MIDI service of a JACK server. Output devices are the MIDI input ports of other JACK
+// clients and input devices their MIDI output ports, each list sorted by full port name;
+// the program's own ports are never listed. Output number outDeviceCount() (and caps device
+// -1) is the program's own virtual output port, which other programs connect to themselves.
+// Each open output is a JACK port of this client with an ordered queue that the process
+// callback empties at the pace of a MIDI wire. The thru is a JACK connection made between
+// the two foreign ports, so the data never passes through the program.
+class JackService : public MidiService {
+ public:
+  enum Error : MidiResult {
+    kServerGone = 1,
+    kBadDevice,
+    kPortGone,
+    kPortNotCreated,
+    kConnectRefused,
+    kBadHandle,
+    kThruIntoOwnPort,
+    kDisconnectRefused,
+    kNotShortMessage,
+    kOutputStalled,
+    kTooManyOutputs,
+  };
+
+  // A client on the named JACK server (nullptr: the default one, which JACK_DEFAULT_SERVER
+  // may name). Never starts a server: nullptr when none runs.
+  static std::unique_ptr<JackService> open(const char* clientName, const char* serverName = nullptr);
+  ~JackService() override;
+  JackService(const JackService&) = delete;
+  JackService& operator=(const JackService&) = delete;
+
+  unsigned outDeviceCount() override;
+  MidiResult outCaps(int device, MidiOutCaps& caps) override;
+  MidiResult openOut(int device, MidiHandle& handle) override;
+  MidiResult closeOut(MidiHandle handle) override;
+  MidiResult sendShort(MidiHandle handle, std::uint32_t message) override;
+  std::string outErrorText(MidiResult code) override;
+
+  unsigned inDeviceCount() override;
+  MidiResult inCaps(int device, MidiInCaps& caps) override;
+  MidiResult openIn(int device, MidiHandle& handle) override;
+  MidiResult startIn(MidiHandle handle) override;
+  MidiResult stopIn(MidiHandle handle) override;
+  MidiResult closeIn(MidiHandle handle) override;
+  std::string inErrorText(MidiResult code) override;
+
+  MidiResult connect(MidiHandle in, MidiHandle out) override;
+  MidiResult disconnect(MidiHandle in, MidiHandle out) override;
+  std::string systemName() const override { return "JACK"; }
+
+  // The name the server gave this client: the one asked for, or that name with a number.
+  std::string clientName() const;
+  // Full JACK name of this client's own port behind an open output; empty for no output.
+  std::string ownPortName(MidiHandle out) const;
+  // Messages of an open output that have not gone out yet.
+  std::size_t queuedMessages(MidiHandle out) const;
+  // False once the server has shut down or gone away.
+  bool alive() const;
+
+ private:
+  struct Impl;
+  explicit JackService(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// The JACK service for the program, or nullptr when no JACK server runs.
+std::unique_ptr<MidiService> tryOpenJackService(const char* clientName = "Rotavox", const char* serverName = nullptr);
+
+}  // namespace rotavox

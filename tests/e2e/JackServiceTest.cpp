@@ -1,0 +1,342 @@
+// The JACK MIDI service against a real JACK server: the one named by JACK_DEFAULT_SERVER
+// (scripts/test starts it), and for the server-death cases a private server of the test's own.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <future>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/midi/Messages.h"
+#include "core/midi/MidiLink.h"
+#include "e2e/E2eSupport.h"
+#include "platform/midi/JackService.h"
+
+namespace rotavox {
+namespace {
+
+using namespace std::chrono_literals;
+using jacktest::Receiver;
+using jacktest::Sender;
+
+class JackE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!jacktest::serverReachable()) GTEST_SKIP() << "no JACK server can be reached";
+    receiver = std::make_unique<Receiver>("rv-receiver");
+    sender = std::make_unique<Sender>("rv-keyboard");
+    ASSERT_TRUE(receiver->ok() && sender->ok());
+    service = JackService::open("RotavoxTest");
+    ASSERT_NE(service, nullptr);
+  }
+
+  std::unique_ptr<Receiver> receiver;
+  std::unique_ptr<Sender> sender;
+  std::unique_ptr<JackService> service;
+};
+
+TEST_F(JackE2E, ListsOtherProgramsPortsSortedAndLeavesItsOwnOut) {
+  MidiHandle virtualOut = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(static_cast<int>(service->outDeviceCount()), virtualOut), kMidiOk);
+
+  const std::vector<MidiOutCaps> outs = outputPorts(*service);
+  const std::vector<MidiInCaps> ins = inputPorts(*service);
+  const int receiverAt = findOutput(*service, receiver->portName());
+  ASSERT_GE(receiverAt, 0) << "the receiving client's input port is not an output device";
+  EXPECT_EQ(outs[static_cast<std::size_t>(receiverAt)].technology, kTechInternalSynth);
+  EXPECT_GE(findInput(*service, sender->portName()), 0) << "the sending client's output port is not an input device";
+  EXPECT_LT(findInput(*service, receiver->portName()), 0) << "an input port listed as input device";
+  EXPECT_LT(findOutput(*service, sender->portName()), 0) << "an output port listed as output device";
+
+  for (std::size_t i = 1; i < outs.size(); ++i) EXPECT_LT(outs[i - 1].name, outs[i].name);
+  for (std::size_t i = 1; i < ins.size(); ++i) EXPECT_LT(ins[i - 1].name, ins[i].name);
+  const std::string own = service->clientName() + ":";
+  for (const MidiOutCaps& c : outs) EXPECT_NE(c.name.rfind(own, 0), 0u) << c.name;
+  for (const MidiInCaps& c : ins) EXPECT_NE(c.name.rfind(own, 0), 0u) << c.name << " (the program's own port)";
+
+  for (const int device : {kMidiMapperDevice, static_cast<int>(service->outDeviceCount())}) {
+    MidiOutCaps mapper;
+    ASSERT_EQ(service->outCaps(device, mapper), kMidiOk);
+    EXPECT_EQ(mapper.technology, kTechMapper);
+    EXPECT_EQ(mapper.name, service->clientName() + " virtual out");
+    EXPECT_NE(mapper.driverVersion, 0u);
+  }
+}
+
+TEST_F(JackE2E, PanicReachesTheReceiverCompleteInOrderAtTheWireRate) {
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
+  link.state().MidiChannel = 3;
+  ASSERT_GE(link.state().MidiOutDevice, 0);
+  link.SwitchMidiOut("open");
+  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
+
+  link.SendPanic();
+  ASSERT_TRUE(receiver->waitFor(2032, 10s)) << "only " << receiver->count() << " of 2032 arrived";
+  std::this_thread::sleep_for(50ms);
+  const std::vector<Receiver::Event> got = receiver->events();
+  ASSERT_EQ(got.size(), 2032u) << "more than the sweep arrived";
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    ASSERT_EQ(got[i].size, 3) << "message " << i;
+    ASSERT_EQ(got[i].shortMessage(), noteOn(3, static_cast<int>(i % 127) + 1, 0)) << "message " << i;
+  }
+  // 6096 bytes: the first 1024 at once, the rest at 3125 bytes a second.
+  const double seconds = static_cast<double>(got.back().frame - got.front().frame) / receiver->sampleRate();
+  EXPECT_GE(seconds, (2032 * 3 - 1024) / 3125.0 - 1.0 / receiver->sampleRate());
+  link.SwitchMidiOut("close");
+}
+
+// How the thru ends: the three ways the program ends it.
+struct ThruEnd {
+  const char* name;
+  void (*end)(MidiLink&);
+};
+
+class JackThru : public JackE2E, public ::testing::WithParamInterface<ThruEnd> {};
+
+TEST_P(JackThru, CarriesTheKeyboardWhileConnectedAndNothingAfterwards) {
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
+  link.state().MidiInDevice = findInput(*service, sender->portName());
+  link.state().MidiChannel = 0;
+  ASSERT_GE(link.state().MidiOutDevice, 0);
+  ASSERT_GE(link.state().MidiInDevice, 0);
+  link.SwitchMidiOut("open");
+  link.SwitchMidiThru("open");
+  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(connected(*sender, receiver->portName()));
+
+  for (int n : {60, 64, 67}) sender->send(noteOn(0, n, 100));
+  ASSERT_TRUE(receiver->waitFor(3, 2s));
+  const std::vector<Receiver::Event> got = receiver->events();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].shortMessage(), noteOn(0, 60, 100));
+  EXPECT_EQ(got[2].shortMessage(), noteOn(0, 67, 100));
+
+  GetParam().end(link);
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_FALSE(connected(*sender, receiver->portName()));
+  sender->send(noteOn(0, 72, 100));
+  const auto end = std::chrono::steady_clock::now() + 2s;
+  while (!sender->flushed() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(50ms);  // several periods
+  EXPECT_EQ(receiver->count(), 3u) << "a note came through after the thru was ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JackE2E, JackThru,
+    ::testing::Values(
+        ThruEnd{"ThruClose", [](MidiLink& l) { l.SwitchMidiThru("close"); }},
+        // The settings dialog's load: the output first, so the thru close skips its disconnect.
+        ThruEnd{"OutputThenThruClose",
+                [](MidiLink& l) {
+                  l.SwitchMidiOut("close");
+                  l.SwitchMidiThru("close");
+                }},
+        // The main window's unload closes only the output.
+        ThruEnd{"OutputCloseOnly", [](MidiLink& l) { l.SwitchMidiOut("close"); }}),
+    [](const ::testing::TestParamInfo<ThruEnd>& info) { return info.param.name; });
+
+TEST_F(JackE2E, ConnectionThatExistedBeforeIsLeftInPlace) {
+  ASSERT_EQ(jack_connect(sender->client(), sender->portName().c_str(), receiver->portName().c_str()), 0);
+  {
+    MidiHandle out = kNoMidiHandle;
+    MidiHandle in = kNoMidiHandle;
+    ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
+    ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
+    EXPECT_EQ(service->connect(in, out), kMidiOk);
+    EXPECT_EQ(service->disconnect(in, out), kMidiOk);
+    EXPECT_TRUE(connected(*sender, receiver->portName())) << "disconnect removed a connection it did not make";
+    EXPECT_EQ(service->connect(in, out), kMidiOk);
+    EXPECT_EQ(service->closeIn(in), kMidiOk);
+    EXPECT_EQ(service->closeOut(out), kMidiOk);
+    EXPECT_TRUE(connected(*sender, receiver->portName())) << "closing removed a connection it did not make";
+    ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
+    ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
+    EXPECT_EQ(service->connect(in, out), kMidiOk);
+  }
+  service.reset();
+  EXPECT_TRUE(connected(*sender, receiver->portName())) << "the service's end removed a connection it did not make";
+}
+
+TEST_F(JackE2E, ThruMadeByTheServiceEndsWithTheService) {
+  MidiHandle out = kNoMidiHandle;
+  MidiHandle in = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
+  ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
+  ASSERT_EQ(service->connect(in, out), kMidiOk);
+  ASSERT_TRUE(connected(*sender, receiver->portName()));
+  service.reset();  // the program quits without closing anything
+  EXPECT_FALSE(connected(*sender, receiver->portName()));
+}
+
+TEST_F(JackE2E, VirtualPortWaitsUnconnectedForOtherProgramsToConnect) {
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(static_cast<int>(service->outDeviceCount()), out), kMidiOk);
+  const std::string own = service->ownPortName(out);
+  ASSERT_EQ(own.rfind(service->clientName() + ":", 0), 0u) << own;
+  jack_port_t* port = jack_port_by_name(receiver->client(), own.c_str());
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(jack_port_connected(port), 0);
+
+  ASSERT_EQ(jack_connect(receiver->client(), own.c_str(), receiver->portName().c_str()), 0);
+  std::this_thread::sleep_for(30ms);  // a new connection carries data from the next cycle on
+  EXPECT_EQ(service->sendShort(out, controlChange(0, 69, 100)), kMidiOk);
+  ASSERT_TRUE(receiver->waitFor(1, 2s));
+  EXPECT_EQ(receiver->events()[0].shortMessage(), controlChange(0, 69, 100));
+
+  MidiHandle in = kNoMidiHandle;
+  ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
+  const MidiResult r = service->connect(in, out);
+  EXPECT_EQ(r, JackService::kThruIntoOwnPort);
+  EXPECT_NE(service->inErrorText(r).find("virtual port"), std::string::npos) << service->inErrorText(r);
+  EXPECT_EQ(service->closeOut(out), kMidiOk);
+  EXPECT_EQ(jack_port_by_name(receiver->client(), own.c_str()), nullptr) << "the own port outlived its close";
+}
+
+TEST_F(JackE2E, EveryFailureHasACodeAndAText) {
+  const int n = static_cast<int>(service->outDeviceCount());
+  const int m = static_cast<int>(service->inDeviceCount());
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
+  MidiHandle h = kNoMidiHandle;
+  MidiOutCaps oc;
+  MidiInCaps ic;
+
+  // The text of a failure is asked for right after it, as the error box does.
+  struct Failure {
+    const char* what;
+    std::function<MidiResult()> call;
+    bool outputText;
+    const char* textPart;
+  };
+  const Failure failures[] = {
+      {"openOut past the list", [&] { return service->openOut(n + 3, h); }, true, "no MIDI output port number"},
+      {"outCaps past the list", [&] { return service->outCaps(n + 3, oc); }, true, "no MIDI output port number"},
+      {"openIn with none chosen", [&] { return service->openIn(-1, h); }, false, "No MIDI input port is chosen"},
+      {"openIn past the list", [&] { return service->openIn(m + 2, h); }, false, "no MIDI input port number"},
+      {"inCaps past the list", [&] { return service->inCaps(m + 2, ic); }, false, "no MIDI input port number"},
+      {"sendShort on a closed handle", [&] { return service->sendShort(out + 100, controlChange(0, 1, 2)); }, true,
+       "not open"},
+      {"sendShort of a data byte", [&] { return service->sendShort(out, 0x45); }, true, "not a MIDI short message"},
+      {"sendShort of a broken data byte", [&] { return service->sendShort(out, 0x80C5B0); }, true,
+       "not a MIDI short message"},
+      {"closeOut of a closed handle", [&] { return service->closeOut(out + 100); }, true, "not open"},
+      {"connect with no input", [&] { return service->connect(out + 100, out); }, false, "not open"},
+      {"disconnect with no input", [&] { return service->disconnect(out + 100, out); }, false, "not open"},
+      {"closeIn of a closed handle", [&] { return service->closeIn(out + 100); }, false, "not open"},
+  };
+  for (const Failure& f : failures) {
+    const MidiResult result = f.call();
+    EXPECT_NE(result, kMidiOk) << f.what;
+    const std::string text = f.outputText ? service->outErrorText(result) : service->inErrorText(result);
+    EXPECT_NE(text.find(f.textPart), std::string::npos) << f.what << ": " << text;
+  }
+}
+
+TEST_F(JackE2E, PortWhoseProgramQuitCannotBeOpened) {
+  auto leaving = std::make_unique<Receiver>("rv-leaving");
+  ASSERT_TRUE(leaving->ok());
+  const std::string name = leaving->portName();
+  const int device = findOutput(*service, name);
+  ASSERT_GE(device, 0);
+  leaving.reset();
+  MidiHandle out = kNoMidiHandle;
+  const MidiResult r = service->openOut(device, out);
+  EXPECT_EQ(r, JackService::kPortGone);
+  EXPECT_NE(service->outErrorText(r).find(name), std::string::npos) << service->outErrorText(r);
+  EXPECT_NE(service->outErrorText(r).find("gone"), std::string::npos) << service->outErrorText(r);
+}
+
+TEST_F(JackE2E, OutputWhoseProgramQuitsTakesNoMoreAndNeverBlocks) {
+  auto leaving = std::make_unique<Receiver>("rv-leaving");
+  ASSERT_TRUE(leaving->ok());
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(findOutput(*service, leaving->portName()), out), kMidiOk);
+  for (int i = 0; i < 12000; ++i) service->sendShort(out, noteOn(0, i % 128, 0));
+  EXPECT_GT(service->queuedMessages(out), 0u);
+  leaving.reset();
+
+  // Far more than the queue holds: with the port gone, none of it may wait.
+  const auto start = std::chrono::steady_clock::now();
+  MidiResult last = kMidiOk;
+  for (int i = 0; i < 40000; ++i) last = service->sendShort(out, noteOn(0, i % 128, 0));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+  EXPECT_EQ(last, JackService::kPortGone);
+  EXPECT_EQ(service->queuedMessages(out), 0u) << "the gone port's messages were kept";
+  EXPECT_EQ(service->closeOut(out), kMidiOk);
+}
+
+// The server stops while an output holds a full queue and the sender waits for room.
+struct ServerEnd {
+  const char* name;
+  int signal;
+};
+
+class JackServerEnd : public ::testing::TestWithParam<ServerEnd> {};
+
+TEST_P(JackServerEnd, NoCrashNoHangAndClearFailuresAfterwards) {
+  if (!jackdAvailable()) GTEST_SKIP() << "no jackd to start a JACK server of the test's own";
+  const std::string serverName = "rotavox-e2e-" + std::string(GetParam().name) + "-" + std::to_string(getpid());
+  jacktest::PrivateServer server(serverName);
+  ASSERT_TRUE(server.up()) << "jackd did not come up";
+  auto receiver = std::make_unique<Receiver>("rv-receiver", server.name());
+  ASSERT_TRUE(receiver->ok());
+  std::unique_ptr<JackService> service = JackService::open("RotavoxDying", server.name());
+  ASSERT_NE(service, nullptr);
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
+
+  // More than the queue holds: the sending thread ends up waiting for room.
+  std::atomic<bool> giveUp{false};
+  auto sending = std::async(std::launch::async, [&] {
+    MidiResult last = kMidiOk;
+    for (int i = 0; i < 40000 && !giveUp; ++i) last = service->sendShort(out, noteOn(0, i % 127 + 1, 0));
+    return last;
+  });
+  // On a failed check below, the sender stops before the future waits for it.
+  struct StopSending {
+    std::atomic<bool>& flag;
+    ~StopSending() { flag = true; }
+  } stopSending{giveUp};
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (service->queuedMessages(out) < 16000 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_GE(service->queuedMessages(out), 16000u);
+  ASSERT_EQ(sending.wait_for(0ms), std::future_status::timeout) << "the sender should be waiting for room";
+
+  server.kill(GetParam().signal);
+  ASSERT_EQ(sending.wait_for(10s), std::future_status::ready) << "the waiting sender was not released";
+  EXPECT_EQ(sending.get(), JackService::kServerGone);
+  EXPECT_FALSE(service->alive());
+
+  EXPECT_EQ(service->sendShort(out, controlChange(0, 7, 100)), JackService::kServerGone);
+  EXPECT_EQ(service->outDeviceCount(), 0u);
+  MidiHandle again = kNoMidiHandle;
+  const MidiResult r = service->openOut(0, again);
+  EXPECT_EQ(r, JackService::kServerGone);
+  EXPECT_NE(service->outErrorText(r).find("JACK server has stopped"), std::string::npos) << service->outErrorText(r);
+  MidiOutCaps mapper;
+  EXPECT_EQ(service->outCaps(kMidiMapperDevice, mapper), kMidiOk);
+  EXPECT_EQ(service->closeOut(out), kMidiOk);
+
+  auto ending = std::async(std::launch::async, [&] {
+    service.reset();
+    receiver.reset();
+  });
+  EXPECT_EQ(ending.wait_for(10s), std::future_status::ready) << "closing the clients hangs";
+}
+
+INSTANTIATE_TEST_SUITE_P(JackE2E, JackServerEnd,
+                         ::testing::Values(ServerEnd{"Stopped", SIGTERM}, ServerEnd{"Killed", SIGKILL}),
+                         [](const ::testing::TestParamInfo<ServerEnd>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace rotavox

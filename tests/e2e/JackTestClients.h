@@ -1,0 +1,276 @@
+#pragma once
+
+// JACK clients that stand in for the instrument (a receiver that records every event with
+// its frame time) and for a keyboard (a sender), and a private JACK server that a test can
+// start and kill. Shared by the end-to-end tests and the JACK benchmark.
+
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace rotavox::jacktest {
+
+using Clock = std::chrono::steady_clock;
+
+inline jack_client_t* openClient(const std::string& name, const char* server = nullptr) {
+  jack_status_t status{};
+  if (server != nullptr)
+    return jack_client_open(name.c_str(), static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
+                            server);
+  return jack_client_open(name.c_str(), JackNoStartServer, &status);
+}
+
+// True when a JACK server answers (the default one, or the named one).
+inline bool serverReachable(const char* server = nullptr) {
+  jack_client_t* c = openClient("rotavox-probe", server);
+  if (c == nullptr) return false;
+  jack_client_close(c);
+  return true;
+}
+
+// A JACK client with one MIDI input port that keeps every event it gets, with the absolute
+// frame time and the steady-clock time of the cycle in which it came.
+class Receiver {
+ public:
+  struct Event {
+    std::uint64_t frame;  // frames since the receiver started, at the event
+    Clock::time_point arrived;
+    int size;
+    std::array<std::uint8_t, 3> bytes;
+    std::uint32_t shortMessage() const {
+      return static_cast<std::uint32_t>(bytes[0]) | (size > 1 ? bytes[1] << 8 : 0) | (size > 2 ? bytes[2] << 16 : 0);
+    }
+  };
+  static constexpr std::size_t kCapacity = 1 << 17;
+
+  explicit Receiver(const std::string& name, const char* server = nullptr) : events_(kCapacity) {
+    client_ = openClient(name, server);
+    if (client_ == nullptr) return;
+    port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client_, &Receiver::process, this);
+    if (port_ == nullptr || jack_activate(client_) != 0) close();
+  }
+  ~Receiver() { close(); }
+  Receiver(const Receiver&) = delete;
+  Receiver& operator=(const Receiver&) = delete;
+
+  bool ok() const { return client_ != nullptr; }
+  jack_client_t* client() const { return client_; }
+  std::string portName() const { return client_ ? jack_port_name(port_) : std::string(); }
+  double sampleRate() const { return client_ ? jack_get_sample_rate(client_) : 0.0; }
+  jack_nframes_t period() const { return client_ ? jack_get_buffer_size(client_) : 0; }
+  std::size_t count() const { return count_.load(std::memory_order_acquire); }
+  std::size_t overflow() const { return overflow_.load(); }
+
+  // Events from position `from` on, as far as they have come.
+  std::vector<Event> events(std::size_t from = 0) const {
+    const std::size_t n = count();
+    if (from >= n) return {};
+    return std::vector<Event>(events_.begin() + static_cast<std::ptrdiff_t>(from),
+                              events_.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+
+  // Waits until at least n events have come; false at the time limit.
+  bool waitFor(std::size_t n, std::chrono::milliseconds limit) const {
+    const auto end = Clock::now() + limit;
+    while (count() < n) {
+      if (Clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  void close() {
+    if (client_ != nullptr) jack_client_close(client_);
+    client_ = nullptr;
+  }
+
+ private:
+  static int process(jack_nframes_t nframes, void* arg) {
+    auto& self = *static_cast<Receiver*>(arg);
+    const jack_nframes_t start = jack_last_frame_time(self.client_);
+    if (!self.running_) {
+      self.frames_ = 0;
+      self.running_ = true;
+    } else {
+      self.frames_ += static_cast<jack_nframes_t>(start - self.last_);
+    }
+    self.last_ = start;
+    const Clock::time_point now = Clock::now();
+    void* buffer = jack_port_get_buffer(self.port_, nframes);
+    const jack_nframes_t n = jack_midi_get_event_count(buffer);
+    std::size_t at = self.count_.load(std::memory_order_relaxed);
+    for (jack_nframes_t i = 0; i < n; ++i) {
+      jack_midi_event_t e;
+      if (jack_midi_event_get(&e, buffer, i) != 0) continue;
+      if (at >= kCapacity) {
+        self.overflow_.fetch_add(1);
+        continue;
+      }
+      Event& out = self.events_[at++];
+      out.frame = self.frames_ + e.time;
+      out.arrived = now;
+      out.size = static_cast<int>(e.size);
+      out.bytes = {0, 0, 0};
+      for (std::size_t b = 0; b < e.size && b < 3; ++b) out.bytes[b] = e.buffer[b];
+    }
+    self.count_.store(at, std::memory_order_release);
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  std::vector<Event> events_;
+  std::atomic<std::size_t> count_{0};
+  std::atomic<std::size_t> overflow_{0};
+  bool running_ = false;
+  jack_nframes_t last_ = 0;
+  std::uint64_t frames_ = 0;
+};
+
+// A JACK client with one MIDI output port, standing in for a keyboard: send() hands short
+// messages to its process callback, which puts them out at the start of the next cycle.
+class Sender {
+ public:
+  static constexpr std::size_t kCapacity = 4096;
+
+  explicit Sender(const std::string& name, const char* server = nullptr) : mailbox_(kCapacity) {
+    client_ = openClient(name, server);
+    if (client_ == nullptr) return;
+    port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(client_, &Sender::process, this);
+    if (port_ == nullptr || jack_activate(client_) != 0) close();
+  }
+  ~Sender() { close(); }
+  Sender(const Sender&) = delete;
+  Sender& operator=(const Sender&) = delete;
+
+  bool ok() const { return client_ != nullptr; }
+  jack_client_t* client() const { return client_; }
+  std::string portName() const { return client_ ? jack_port_name(port_) : std::string(); }
+
+  // Three-byte messages; false when the mailbox is full.
+  bool send(std::uint32_t message) {
+    const std::size_t w = written_.load(std::memory_order_relaxed);
+    if (w >= kCapacity) return false;
+    mailbox_[w] = message;
+    written_.store(w + 1, std::memory_order_release);
+    return true;
+  }
+  // True once everything handed to send() has gone out.
+  bool flushed() const { return sent_.load(std::memory_order_acquire) == written_.load(std::memory_order_acquire); }
+
+  void close() {
+    if (client_ != nullptr) jack_client_close(client_);
+    client_ = nullptr;
+  }
+
+ private:
+  static int process(jack_nframes_t nframes, void* arg) {
+    auto& self = *static_cast<Sender*>(arg);
+    void* buffer = jack_port_get_buffer(self.port_, nframes);
+    jack_midi_clear_buffer(buffer);
+    const std::size_t w = self.written_.load(std::memory_order_acquire);
+    std::size_t s = self.sent_.load(std::memory_order_relaxed);
+    for (; s < w; ++s) {
+      jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, 3);
+      if (data == nullptr) break;
+      for (int b = 0; b < 3; ++b) data[b] = static_cast<jack_midi_data_t>((self.mailbox_[s] >> (8 * b)) & 0xFF);
+    }
+    self.sent_.store(s, std::memory_order_release);
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  std::vector<std::uint32_t> mailbox_;
+  std::atomic<std::size_t> written_{0};
+  std::atomic<std::size_t> sent_{0};
+};
+
+// A JACK server of its own (dummy driver, 256 frames at 48 kHz), started with a unique name
+// and killed by its process id.
+class PrivateServer {
+ public:
+  explicit PrivateServer(std::string name) : name_(std::move(name)) {
+    std::vector<std::string> args = {"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = {"JACK_NO_AUDIO_RESERVATION=1"};
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::string_view(*e).substr(0, 19) != "JACK_DEFAULT_SERVER") env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawnp(&pid_, "jackd", &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid_ <= 0) return;
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < end) {
+      if (serverReachable(name_.c_str())) {
+        up_ = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  ~PrivateServer() { kill(SIGKILL); }
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+
+  bool up() const { return up_; }
+  const char* name() const { return name_.c_str(); }
+
+  // Sends the signal and waits for the server to end (killing it if it lingers), then
+  // removes the semaphore files that a killed server leaves behind.
+  void kill(int signal) {
+    if (pid_ <= 0) return;
+    ::kill(pid_, signal);
+    int status = 0;
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+      if (Clock::now() > end) {
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_ = -1;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
+      const std::string file = entry.path().filename().string();
+      if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name_ + "_") != std::string::npos)
+        std::filesystem::remove(entry.path(), ec);
+    }
+  }
+
+ private:
+  std::string name_;
+  pid_t pid_ = -1;
+  bool up_ = false;
+};
+
+}  // namespace rotavox::jacktest
