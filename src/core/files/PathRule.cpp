@@ -1,0 +1,50 @@
+#include "core/files/PathRule.h"
+
+namespace rotavox {
+
+std::string soundFilePath(std::string_view folder, std::string_view name, char separator) {
+  if (name.size() >= kSoundFileExtension.size() &&
+      name.substr(name.size() - kSoundFileExtension.size()) == kSoundFileExtension)
+    name.remove_suffix(kSoundFileExtension.size());
+  std::string path(folder);
+  if (path.empty() || path.back() != separator) path += separator;
+  path += name;
+  path += kSoundFileExtension;
+  return path;
+}
+
+std::string_view fileNameOf(std::string_view path, char separator) {
+  const std::size_t cut = path.rfind(separator);
+  return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+std::string_view folderOf(std::string_view path, char separator) {
+  const std::size_t cut = path.rfind(separator);
+  if (cut == std::string_view::npos) return {};
+  return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+  // Greedy match with one backtrack point: linear enough for file names.
+  std::size_t n = 0, p = 0;
+  std::size_t starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++n, ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+bool holdsWildcard(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
+
+}  // namespace rotavox

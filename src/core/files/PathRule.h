@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace rotavox {
+
+inline constexpr std::string_view kSoundFileExtension = ".rvs";
+inline constexpr std::string_view kSoundFilePattern = "*.rvs";
+
+// The full path of a sound file from the folder list's folder and the name field: a name
+// ending exactly in ".rvs" (letter case included) loses it, then comes the folder, one
+// separator (none added when the folder already ends in one, as the root does), the name and
+// ".rvs". "bass" and "bass.rvs" give ".../bass.rvs", "bass.RVS" gives ".../bass.RVS.rvs".
+std::string soundFilePath(std::string_view folder, std::string_view name, char separator = '/');
+
+// The part of a path after its last separator.
+std::string_view fileNameOf(std::string_view path, char separator = '/');
+
+// The folder part of a path, without the separator that ends it ("/" for a file in the root,
+// "" when the path has no separator).
+std::string_view folderOf(std::string_view path, char separator = '/');
+
+// A file list pattern as the dialog uses it: '*' stands for any run of characters, '?' for
+// one character; everything else must match exactly, letter case included.
+bool matchesPattern(std::string_view name, std::string_view pattern);
+
+// True when a file name holds a wildcard of the file list patterns and so cannot name one file.
+bool holdsWildcard(std::string_view name);
+
+}  // namespace rotavox

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/files/PathRule.h"
+
+namespace rotavox {
+namespace {
+
+TEST(PathRule, BuildsTheFullPathFromFolderAndName) {
+  struct Case {
+    std::string folder, name, path;
+  };
+  const std::vector<Case> cases{
+      {"/home/ann/sounds", "bass", "/home/ann/sounds/bass.rvs"},
+      {"/home/ann/sounds", "bass.rvs", "/home/ann/sounds/bass.rvs"},
+      {"/home/ann/sounds", "bass.RVS", "/home/ann/sounds/bass.RVS.rvs"},
+      {"/home/ann/sounds", "bass.rvs.rvs", "/home/ann/sounds/bass.rvs.rvs"},
+      {"/home/ann/sounds", "*.rvs", "/home/ann/sounds/*.rvs"},
+      {"/home/ann/sounds", ".rvs", "/home/ann/sounds/.rvs"},
+      {"/home/ann/sounds", "", "/home/ann/sounds/.rvs"},
+      {"/home/ann/sounds", "rvs", "/home/ann/sounds/rvs.rvs"},
+      {"/", "bass", "/bass.rvs"},
+      {"/media/usb/", "lead", "/media/usb/lead.rvs"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(soundFilePath(c.folder, c.name), c.path) << c.folder << " + " << c.name;
+  EXPECT_EQ(soundFilePath("C:\\", "bass", '\\'), "C:\\bass.rvs");
+  EXPECT_EQ(soundFilePath("C:\\Sounds", "bass", '\\'), "C:\\Sounds\\bass.rvs");
+}
+
+TEST(PathRule, SplitsPathsIntoFolderAndName) {
+  EXPECT_EQ(fileNameOf("/a/b/bass.rvs"), "bass.rvs");
+  EXPECT_EQ(fileNameOf("bass.rvs"), "bass.rvs");
+  EXPECT_EQ(fileNameOf("/a/"), "");
+  EXPECT_EQ(folderOf("/a/b/bass.rvs"), "/a/b");
+  EXPECT_EQ(folderOf("/bass.rvs"), "/");
+  EXPECT_EQ(folderOf("bass.rvs"), "");
+}
+
+TEST(PathRule, FilePatterns) {
+  struct Case {
+    std::string name, pattern;
+    bool matches;
+  };
+  const std::vector<Case> cases{
+      {"bass.rvs", "*.rvs", true},  {"bass.RVS", "*.rvs", false}, {"bass.rvs.bak", "*.rvs", false},
+      {".rvs", "*.rvs", true},      {"rvs", "*.rvs", false},      {"a.rvs.rvs", "*.rvs", true},
+      {"pad1.rvs", "pad?.rvs", true}, {"pad.rvs", "pad?.rvs", false}, {"x", "*", true},
+      {"", "*", true},              {"abc", "a*b*c", true},       {"abXc", "a*b*c", true},
+      {"acb", "a*b*c", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(matchesPattern(c.name, c.pattern), c.matches) << c.name << " ~ " << c.pattern;
+  EXPECT_TRUE(holdsWildcard("*.rvs"));
+  EXPECT_TRUE(holdsWildcard("a?.rvs"));
+  EXPECT_FALSE(holdsWildcard("bass.rvs"));
+}
+
+}  // namespace
+}  // namespace rotavox

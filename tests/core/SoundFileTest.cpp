@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/files/SoundFile.h"
+
+namespace rotavox {
+namespace {
+
+// The value controls as plain maps; every set is logged so the order of the writes shows.
+class MapControls : public SoundControls {
+ public:
+  std::map<std::string, std::string, std::less<>> texts;
+  std::map<std::string, int, std::less<>> positions;
+  std::vector<std::string> log;  // "name=value" for every set, in order
+
+  MapControls() {
+    for (const SoundFileLine& line : kSoundFileLines) {
+      if (line.kind == SoundLineKind::Text || line.kind == SoundLineKind::Octave) texts[std::string(line.control)] = "?";
+      if (line.kind == SoundLineKind::Position) positions[std::string(line.control)] = 0;
+    }
+  }
+  std::optional<std::string> text(std::string_view name) const override {
+    const auto it = texts.find(name);
+    return it == texts.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  bool setText(std::string_view name, std::string_view value) override {
+    const auto it = texts.find(name);
+    if (it == texts.end()) return false;
+    it->second = value;
+    log.push_back(std::string(name) + "=" + std::string(value));
+    return true;
+  }
+  std::optional<int> position(std::string_view name) const override {
+    const auto it = positions.find(name);
+    return it == positions.end() ? std::nullopt : std::optional<int>(it->second);
+  }
+  std::optional<PositionRange> positionRange(std::string_view name) const override {
+    if (!positions.count(name)) return std::nullopt;
+    return name.substr(0, 5) == "Check" ? PositionRange{0, 1} : PositionRange{0, 127};
+  }
+  bool setPosition(std::string_view name, int value) override {
+    const auto it = positions.find(name);
+    if (it == positions.end()) return false;
+    it->second = value;
+    log.push_back(std::string(name) + "=" + std::to_string(value));
+    return true;
+  }
+};
+
+// A sound file typed in from the format description, one string per line, CR LF added.
+std::vector<std::string> handWrittenLines() {
+  return {
+      "\"Rotavox soundfileformat v.0.2\"",
+      "\"100\"",                                                                      // 2 main volume
+      "\"Saw\"", "\"8\"", "\"-12\"", "\"5\"", "\"64\"", "\"10\"", "0", "0", "127", "0", "\"-64\"",  // 3..13 OSC 1
+      "\"Pulse\"", "\"1/2\"", "\"0\"", "\"-3\"", "\"32\"", "\"0\"", "0", "0", "90", "1", "\"63\"",  // 14..24 OSC 2
+      "\"Sine\"", "\"128\"", "\"12\"", "\"0\"", "\"127\"", "\"1\"", "0", "0", "0", "0", "\"0\"",  // 25..35 OSC 3
+      "0", "64", "64", "64", "0", "0", "0", "0", "64", "0",                           // 36..45 reserved
+      "\"\\_ Lowpass 24 dB\"", "\"70\"", "\"20\"", "\"0\"", "\"64\"", "\"90\"", "\"30\"",     // 46..52 filter 1
+      "\"||||| Comb (-)\"", "\"127\"", "\"0\"", "\"1\"", "\"2\"", "\"3\"", "\"4\"",          // 53..59 filter 2
+      "\"1\"",                                                                        // 60 routing
+      "\"0\"", "\"40\"", "\"100\"", "\"20\"",                                         // 61..64 amp envelope
+      "\"5\"", "\"60\"", "\"80\"", "\"15\"",                                          // 65..68 filter envelope
+  };
+}
+
+std::string joinLines(const std::vector<std::string>& lines, std::size_t count = std::string::npos) {
+  std::string out;
+  for (std::size_t i = 0; i < lines.size() && i < count; ++i) out += lines[i] + "\r\n";
+  return out;
+}
+
+SoundFileOutcome load(std::string_view bytes, MapControls& controls) {
+  MemorySource source(bytes);
+  return applySoundFile(source, controls);
+}
+
+TEST(SoundFileLines, ReservedLinesAndTheirConstants) {
+  std::map<int, int> reserved;
+  for (int i = 0; i < kSoundFileLineCount; ++i)
+    if (kSoundFileLines[i].kind == SoundLineKind::Reserved) reserved[i + 1] = kSoundFileLines[i].constant;
+  const std::map<int, int> expected{{9, 0},  {10, 0}, {20, 0}, {21, 0}, {31, 0}, {32, 0}, {36, 0},  {37, 64}, {38, 64},
+                                    {39, 64}, {40, 0}, {41, 0}, {42, 0}, {43, 0}, {44, 64}, {45, 0}};
+  EXPECT_EQ(reserved, expected);
+}
+
+TEST(SoundFileLoad, HandWrittenFileSetsEveryControlInFileOrder) {
+  MapControls c;
+  const SoundFileOutcome outcome = load(joinLines(handWrittenLines()), c);
+  ASSERT_TRUE(outcome.ok());
+  EXPECT_EQ(c.texts["TextVolume"], "100");
+  EXPECT_EQ(c.texts["ComboOSC1oct"], "8\"");
+  EXPECT_EQ(c.texts["ComboOSC2oct"], "1/2\"");
+  EXPECT_EQ(c.texts["ComboOSC3oct"], "128\"");
+  EXPECT_EQ(c.texts["TextOSC1semi"], "-12");
+  EXPECT_EQ(c.positions["VScrollOSC1vol"], 127);
+  EXPECT_EQ(c.positions["CheckOSC2mute"], 1);
+  EXPECT_EQ(c.positions["VScrollOSC2vol"], 90);
+  EXPECT_EQ(c.texts["ComboFilter1"], "\\_ Lowpass 24 dB");
+  EXPECT_EQ(c.texts["ComboFilter2"], "||||| Comb (-)");
+  EXPECT_EQ(c.texts["TextF1_envvol"], "30");
+  EXPECT_EQ(c.texts["TextF2_envvel"], "4");
+  EXPECT_EQ(c.texts["TextFilterParSer"], "1");
+  EXPECT_EQ(c.texts["TextEnv2T3"], "15");
+  // 67 lines after the header, 16 of them reserved: 51 writes, 45 texts and 6 positions.
+  ASSERT_EQ(c.log.size(), 51u);
+  EXPECT_EQ(c.log.front(), "TextVolume=100");
+  EXPECT_EQ(c.log[1], "ComboOSC1shape=Saw");
+  EXPECT_EQ(c.log[2], "ComboOSC1oct=8\"");
+  EXPECT_EQ(c.log[7], "VScrollOSC1vol=127");
+  EXPECT_EQ(c.log[8], "CheckOSC1mute=0");
+  EXPECT_EQ(c.log.back(), "TextEnv2T3=15");
+}
+
+TEST(SoundFileCompose, WritesTheHandWrittenFileByteForByte) {
+  MapControls source;
+  ASSERT_TRUE(load(joinLines(handWrittenLines()), source).ok());
+  const ComposedSoundFile composed = composeSoundFile(source);
+  ASSERT_TRUE(composed.outcome.ok());
+  EXPECT_EQ(composed.bytes, joinLines(handWrittenLines()));
+}
+
+TEST(SoundFileCompose, RoundTripGivesEveryControlItsValue) {
+  MapControls first;
+  first.texts["TextOSC2detune"] = "-7";
+  first.texts["ComboOSC1oct"] = "16\"";
+  first.texts["ComboFilter1"] = "\\/  Notch 12 dB";
+  first.texts["TextF1_cutoff"] = " 12, with comma";
+  first.positions["VScrollOSC3vol"] = 33;
+  first.positions["CheckOSC1mute"] = 1;
+  const ComposedSoundFile composed = composeSoundFile(first);
+  ASSERT_TRUE(composed.outcome.ok());
+
+  MapControls second;
+  ASSERT_TRUE(load(composed.bytes, second).ok());
+  EXPECT_EQ(second.positions, first.positions);
+  // The octave selectors that showed the start text "?" come back as a lone double quote.
+  MapControls expected = first;
+  for (const char* name : {"ComboOSC2oct", "ComboOSC3oct"}) expected.texts[name] = "\"";
+  EXPECT_EQ(second.texts, expected.texts);
+}
+
+TEST(SoundFileCompose, BeforeAnyValueIsSetWritesStartTexts) {
+  MapControls c;
+  const ComposedSoundFile composed = composeSoundFile(c);
+  ASSERT_TRUE(composed.outcome.ok());
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < composed.bytes.size();) {
+    const std::size_t end = composed.bytes.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
+    lines.push_back(composed.bytes.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_EQ(lines.size(), 68u);
+  EXPECT_EQ(lines[0], "\"Rotavox soundfileformat v.0.2\"");
+  EXPECT_EQ(lines[1], "\"?\"");
+  EXPECT_EQ(lines[3], "\"\"");   // octave: "?" less its last character
+  EXPECT_EQ(lines[14], "\"\"");
+  EXPECT_EQ(lines[25], "\"\"");
+  EXPECT_EQ(lines[10], "0");     // slider position
+  EXPECT_EQ(lines[67], "\"?\"");
+}
+
+TEST(SoundFileCompose, RefusesTextsThatWouldNotReadBack) {
+  for (const char* bad : {"a\"b", "12\r", "line\nbreak"}) {
+    MapControls c;
+    c.texts["TextF2_reso"] = bad;
+    const ComposedSoundFile composed = composeSoundFile(c);
+    EXPECT_EQ(composed.outcome.kind, SoundFileOutcome::Kind::Failed) << bad;
+    EXPECT_EQ(composed.outcome.error, FileErrorCode::ValueNotStorable);
+    EXPECT_EQ(composed.outcome.line, 55);
+    EXPECT_TRUE(composed.bytes.empty());
+  }
+  // The octave's own closing quote is dropped before the check.
+  MapControls octave;
+  octave.texts["ComboOSC1oct"] = "8\"";
+  EXPECT_TRUE(composeSoundFile(octave).outcome.ok());
+}
+
+TEST(SoundFileCompose, MissingControlFails) {
+  MapControls c;
+  c.positions.erase("CheckOSC3mute");
+  const ComposedSoundFile composed = composeSoundFile(c);
+  EXPECT_EQ(composed.outcome.error, FileErrorCode::ControlMissing);
+  EXPECT_EQ(composed.outcome.line, 34);
+}
+
+TEST(SoundFileLoad, HeaderIsRecognisedByItsLastFiveCharacters) {
+  struct Case {
+    std::string header;
+    bool accepted;
+  };
+  const std::vector<Case> cases{
+      {"\"Rotavox soundfileformat v.0.2\"", true},
+      {"\"anything at all v.0.2\"", true},
+      {"v.0.2", true},
+      {"\"Rotavox soundfileformat V.0.2\"", false},
+      {"\"Rotavox soundfileformat v.0.3\"", false},
+      {"\"v.0.2 \"", false},
+      {"\".0.2\"", false},
+      {"\"\"", false},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = handWrittenLines();
+    lines[0] = c.header;
+    MapControls controls;
+    const SoundFileOutcome outcome = load(joinLines(lines), controls);
+    EXPECT_EQ(outcome.kind, c.accepted ? SoundFileOutcome::Kind::Done : SoundFileOutcome::Kind::HeaderMismatch)
+        << c.header;
+    if (!c.accepted) {
+      EXPECT_TRUE(controls.log.empty()) << c.header;
+    }
+  }
+}
+
+TEST(SoundFileLoad, EmptyOrBlankFileEndsEarlyWithoutChanges) {
+  for (const char* bytes : {"", "   ", " \t "}) {
+    MapControls c;
+    const SoundFileOutcome outcome = load(bytes, c);
+    EXPECT_EQ(outcome.kind, SoundFileOutcome::Kind::EndOfInput);
+    EXPECT_TRUE(c.log.empty());
+  }
+}
+
+TEST(SoundFileLoad, FileCutAfterLine30SetsLines2To30ThenEnds) {
+  MapControls c;
+  const SoundFileOutcome outcome = load(joinLines(handWrittenLines(), 30), c);
+  EXPECT_EQ(outcome.kind, SoundFileOutcome::Kind::EndOfInput);
+  EXPECT_EQ(outcome.line, 31);
+  ASSERT_FALSE(c.log.empty());
+  EXPECT_EQ(c.log.back(), "TextOSC3pwm=1");  // line 30
+  EXPECT_EQ(c.texts["TextOSC3pw"], "127");
+  EXPECT_EQ(c.positions["VScrollOSC3vol"], 0);  // line 33: untouched
+  EXPECT_EQ(c.texts["TextF1_cutoff"], "?");
+}
+
+TEST(SoundFileLoad, LinesAfterThe68thAreIgnored) {
+  MapControls c;
+  std::string bytes = joinLines(handWrittenLines());
+  bytes += "\"extra\"\r\n12\r\n\"unterminated" + std::string(100000, 'x');
+  EXPECT_TRUE(load(bytes, c).ok());
+  EXPECT_EQ(c.log.size(), 51u);
+  // The 68th value may also end without a line end.
+  MapControls d;
+  std::string noEnd = joinLines(handWrittenLines());
+  noEnd.resize(noEnd.size() - 2);
+  EXPECT_TRUE(load(noEnd, d).ok());
+  EXPECT_EQ(d.texts["TextEnv2T3"], "15");
+}
+
+TEST(SoundFileLoad, PositionsThatDoNotFitTheirControlStopTheLoad) {
+  struct Case {
+    std::size_t line;  // 1-based
+    std::string value;
+    bool fits;
+    int shown;
+  };
+  const std::vector<Case> cases{
+      {11, "abc", false, 0},   {11, "", false, 0},     {11, "128", false, 0},  {11, "-1", false, 0},
+      {11, "70000", false, 0}, {11, "99999999999999999999", false, 0},         {11, "1e3", false, 0},
+      {11, "127", true, 127},  {11, "\"64\"", true, 64}, {11, "  5", true, 5}, {11, "12.5", true, 12},
+      {11, "13.5", true, 14},  {12, "2", false, 0},    {12, "-1", false, 0},   {12, "1", true, 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = handWrittenLines();
+    lines[c.line - 1] = c.value;
+    MapControls controls;
+    const SoundFileOutcome outcome = load(joinLines(lines), controls);
+    const std::string control(kSoundFileLines[c.line - 1].control);
+    if (c.fits) {
+      EXPECT_TRUE(outcome.ok()) << c.value;
+      EXPECT_EQ(controls.positions[control], c.shown) << c.value;
+      continue;
+    }
+    EXPECT_EQ(outcome.kind, SoundFileOutcome::Kind::Failed) << c.value;
+    EXPECT_EQ(outcome.error, FileErrorCode::ValueDoesNotFit) << c.value;
+    EXPECT_EQ(outcome.line, static_cast<int>(c.line));
+    EXPECT_EQ(controls.positions[control], 0) << "never clamped: " << c.value;
+    // Lines before it are applied, lines after it are not.
+    EXPECT_EQ(controls.texts["TextOSC1pwm"], "10");
+    EXPECT_EQ(controls.texts["TextOSC1fbalance"], "?");
+  }
+}
+
+TEST(SoundFileLoad, SelectorTextsAreSetAsRead) {
+  std::vector<std::string> lines = handWrittenLines();
+  lines[2] = "\"Square\"";  // no such shape
+  lines[3] = "\"\"";        // octave stored from the start text
+  MapControls c;
+  EXPECT_TRUE(load(joinLines(lines), c).ok());
+  EXPECT_EQ(c.texts["ComboOSC1shape"], "Square");
+  EXPECT_EQ(c.texts["ComboOSC1oct"], "\"");
+}
+
+TEST(SoundFileLoad, MissingControlStopsTheLoad) {
+  MapControls c;
+  c.texts.erase("TextOSC1pw");
+  const SoundFileOutcome outcome = load(joinLines(handWrittenLines()), c);
+  EXPECT_EQ(outcome.error, FileErrorCode::ControlMissing);
+  EXPECT_EQ(outcome.line, 7);
+}
+
+TEST(SoundFileLoad, OverlongFieldFailsInsteadOfGrowing) {
+  std::vector<std::string> lines = handWrittenLines();
+  lines[5] = "\"" + std::string(kMaxFieldBytes + 1, '7') + "\"";
+  MapControls c;
+  const SoundFileOutcome outcome = load(joinLines(lines), c);
+  EXPECT_EQ(outcome.error, FileErrorCode::ValueDoesNotFit);
+  EXPECT_EQ(outcome.line, 6);
+  lines[5] = "\"" + std::string(kMaxFieldBytes, '7') + "\"";
+  MapControls d;
+  EXPECT_TRUE(load(joinLines(lines), d).ok());
+}
+
+// Fails after handing out a given number of bytes.
+class BrokenSource : public ByteSource {
+ public:
+  BrokenSource(std::string bytes, std::size_t failAt) : bytes_(std::move(bytes)), failAt_(failAt) {}
+  Chunk read(char* buffer, std::size_t size) override {
+    if (pos_ >= failAt_) return {0, FileErrorCode::ReadFailed};
+    const std::size_t n = std::min({size, failAt_ - pos_, bytes_.size() - pos_, std::size_t{7}});
+    std::copy_n(bytes_.data() + pos_, n, buffer);
+    pos_ += n;
+    return {n, FileErrorCode::None};
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t failAt_;
+  std::size_t pos_ = 0;
+};
+
+TEST(SoundFileLoad, ReadErrorStopsTheLoadWhereItHappens) {
+  const std::string bytes = joinLines(handWrittenLines());
+  const std::size_t cut = bytes.find("\"-12\"");  // start of line 5
+  BrokenSource source(bytes, cut + 2);
+  MapControls c;
+  const SoundFileOutcome outcome = applySoundFile(source, c);
+  EXPECT_EQ(outcome.error, FileErrorCode::ReadFailed);
+  EXPECT_EQ(outcome.line, 5);
+  EXPECT_EQ(c.log, (std::vector<std::string>{"TextVolume=100", "ComboOSC1shape=Saw", "ComboOSC1oct=8\""}));
+}
+
+TEST(FieldReader, SplitsFieldsByTheFormatsRules) {
+  struct Case {
+    std::string input;
+    std::vector<std::string> fields;
+  };
+  const std::vector<Case> cases{
+      {"a,b\r\nc", {"a", "b", "c"}},
+      {"\"x,y\"\r\n\"z\"", {"x,y", "z"}},
+      {"   \"q\" junk,next", {"q", "next"}},
+      {"  plain text  \r\n", {"plain text"}},
+      {"\"unterminated", {"unterminated"}},
+      {"\"\"\r\n\"\"", {"", ""}},
+      {"1\n2\r3\r\n4", {"1", "2", "3", "4"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {",", {""}},
+      {"\"a\"\"b\"", {"a"}},
+      {std::string("n\0l,x", 5), {std::string("n\0l", 3), "x"}},
+  };
+  for (const Case& c : cases) {
+    MemorySource source(c.input);
+    FieldReader reader(source);
+    std::vector<std::string> got;
+    std::string field;
+    while (reader.next(field) == FieldReader::Status::Field) got.push_back(field);
+    EXPECT_EQ(got, c.fields) << c.input;
+    EXPECT_EQ(reader.error(), FileErrorCode::None);
+  }
+}
+
+TEST(SixteenBitReading, AcceptsDecimalNumbersWithinSixteenBits) {
+  const std::vector<std::pair<std::string, std::optional<int>>> cases{
+      {"0", 0},         {"-32768", -32768}, {"32767", 32767},   {"32768", std::nullopt}, {"-32769", std::nullopt},
+      {"2.5", 2},       {"3.5", 4},         {"-0.5", 0},        {"+7", 7},               {"", std::nullopt},
+      {"?", std::nullopt}, {"1 2", std::nullopt}, {"0x10", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt},
+  };
+  for (const auto& [field, expected] : cases) EXPECT_EQ(sixteenBitReading(field), expected) << field;
+}
+
+TEST(WithoutLastCharacter, DropsOneWholeCharacter) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"1/2\"", "1/2"}, {"8\"", "8"}, {"?", ""}, {"", ""}, {"a\xC3\xA4", "a"}, {"\xE2\x80\x9D", ""},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(withoutLastCharacter(text), expected) << text;
+}
+
+TEST(FileErrors, GeneralMessageTexts) {
+  EXPECT_EQ(fileErrorText(FileErrorCode::FileNotFound), " 3: File not found");
+  EXPECT_EQ(fileErrorText(FileErrorCode::ValueDoesNotFit), " 13: Value doesn't fit its control");
+  EXPECT_EQ(fileErrorTitle("/home/a/bass.rvs"), "Error writing/reading file: /home/a/bass.rvs");
+  // Every number has a description of its own.
+  std::set<std::string_view> seen;
+  for (int n = 1; n <= static_cast<int>(FileErrorCode::FileSystemError); ++n)
+    EXPECT_TRUE(seen.insert(fileErrorDescription(static_cast<FileErrorCode>(n))).second) << n;
+}
+
+}  // namespace
+}  // namespace rotavox
