@@ -8,6 +8,7 @@
 #include <fstream>
 #include <future>
 #include <random>
+#include <set>
 
 #include "core/midi/Messages.h"
 #include "core/midi/Pacing.h"
@@ -331,24 +332,16 @@ TEST(AlsaSeqShortMessages, DecodedIntoChannelEvents) {
 }
 
 TEST(AlsaSeqResults, EveryCodeHasItsOwnText) {
-  const MidiResult codes[] = {kMidiOk,         kNoSuchPort,   kNoPortChosen,  kAlreadyOpen,
-                              kBadHandle,      kPortGone,     kOutputRefused, kThruRefused,
-                              kThruToOwnPort,  kErrnoBase + ENOENT, kErrnoBase + EAGAIN, 77};
-  std::vector<std::string> texts;
-  for (MidiResult code : codes) {
-    const std::string text = errorText(code, Direction::Output);
-    EXPECT_FALSE(text.empty()) << code;
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), text), 0) << "same text twice: " << text;
-    texts.push_back(text);
-  }
-  EXPECT_NE(errorText(kThruRefused, Direction::Input).find("refused"), std::string::npos);
-  EXPECT_NE(errorText(kThruRefused, Direction::Input).find("permission denied"), std::string::npos);
+  const MidiResult codes[] = {kNoSuchPort,    kNoPortChosen, kAlreadyOpen,   kBadHandle,          kPortGone,
+                              kOutputRefused, kThruRefused,  kThruToOwnPort, kBadMessage,         kErrnoBase + ENOENT,
+                              kErrnoBase + EAGAIN, 77};
+  std::set<std::string> texts;
+  for (MidiResult code : codes) EXPECT_TRUE(texts.insert(errorText(code, Direction::Output)).second) << code;
+
+  EXPECT_NE(errorText(kThruRefused, Direction::Input).find("refused the MIDI thru"), std::string::npos);
   EXPECT_NE(errorText(kNoPortChosen, Direction::Input).find("input"), std::string::npos);
-  EXPECT_NE(errorText(kNoPortChosen, Direction::Output).find("output"), std::string::npos);
   EXPECT_NE(errorText(resultFromReturn(-ENOENT), Direction::Output).find(std::strerror(ENOENT)), std::string::npos);
-  EXPECT_EQ(errorText(77, Direction::Input), "Unknown MIDI error 77.");
   EXPECT_EQ(resultFromReturn(5), kMidiOk);
-  EXPECT_EQ(resultFromReturn(0), kMidiOk);
   EXPECT_NE(resultFromReturn(INT32_MIN), kMidiOk);
 }
 
@@ -426,22 +419,6 @@ TEST(AlsaSeqDelivery, FullPoolIsWaitedOutAndTheSameEventSentAgain) {
   EXPECT_EQ(out.polls, 3);
 }
 
-TEST(AlsaSeqDelivery, ASequenceArrivesWholeAndInOrderThroughRepeatedFullPools) {
-  ScriptedOutput out;
-  // Every third attempt meets a full pool, some twice in a row.
-  for (int i = 0; i < 300; ++i) out.returns.push_back(i % 3 == 0 || i % 7 == 0 ? -EAGAIN : 0);
-  std::atomic<bool> abort{false};
-
-  std::vector<std::uint32_t> sent;
-  for (std::uint32_t note = 1; note <= 127; ++note) {
-    const std::uint32_t message = 0x90 + note * 256;
-    sent.push_back(message);
-    ASSERT_EQ(deliver(out, message, abort).delivery, Delivery::Sent);
-  }
-  EXPECT_EQ(out.delivered, sent);
-  EXPECT_GT(out.attempts.size(), sent.size());
-}
-
 TEST(AlsaSeqDelivery, AnUnplugReleasesAWaitingSender) {
   ScriptedOutput out;
   out.returns = std::vector<int>(1000, -EAGAIN);  // the pool never drains
@@ -502,8 +479,9 @@ class ThreadedOutput : public DirectOutput {
     return 0;
   }
   int waitForRoom(int) override {
+    if (!poolFull) return 1;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return poolFull ? 0 : 1;
+    return 0;
   }
   int attempts() {
     std::lock_guard<std::mutex> lock(mutex_);
