@@ -11,6 +11,7 @@
 #include "ui/common/Twips.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/midi/MidiSettingsDialog.h"
+#include "ui/play/PlayControls.h"
 
 namespace rotavox {
 
@@ -50,6 +51,7 @@ MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), 
   connect(InitSnd_, &QPushButton::clicked, this, &MainWindow::InitSnd_Click);
 
   buildMenus();
+  play_ = installPlayControls(ctx_, panel_, Menu_StartSequenzer_, this);
 }
 
 void MainWindow::buildMenus() {
@@ -132,9 +134,11 @@ void MainWindow::Panic_Click() { ctx_.midi.SendPanic(); }
 
 void MainWindow::InitSnd_Click() {}
 
-void MainWindow::Menu_Sequenzer_Click() {}
+void MainWindow::Menu_Sequenzer_Click() {
+  withBusyPointer([this] { play_->showSettings(); });
+}
 
-void MainWindow::Menu_StartSequenzer_Click() {}
+void MainWindow::Menu_StartSequenzer_Click() { play_->Menu_StartSequenzer_Click(); }
 
 void MainWindow::Menu_Midisettings_Click() {
   withBusyPointer([this] { showMidiSettings(); });

@@ -13,6 +13,7 @@ namespace rotavox {
 class AboutBox;
 class EditorPanel;
 class MidiSettingsDialog;
+class PlayControls;
 
 // F_Rotavox: the editor window with its menus, the Panic and Init buttons, and the panel.
 class MainWindow : public QMainWindow {
@@ -54,6 +55,7 @@ class MainWindow : public QMainWindow {
   QAction* Menu_StartSequenzer_ = nullptr;
   QPointer<MidiSettingsDialog> midiSettings_;
   QPointer<AboutBox> about_;
+  PlayControls* play_ = nullptr;
 };
 
 // "Rotavox v0.2.0", from the build's version numbers.
