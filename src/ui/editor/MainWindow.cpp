@@ -10,6 +10,7 @@
 #include "ui/about/AboutBox.h"
 #include "ui/common/Twips.h"
 #include "ui/editor/EditorPanel.h"
+#include "ui/files/FileDialog.h"
 #include "ui/midi/MidiSettingsDialog.h"
 #include "ui/play/PlayControls.h"
 
@@ -111,7 +112,17 @@ void MainWindow::showMidiSettings() {
   midiSettings_->activateWindow();
 }
 
-void MainWindow::showFileDialog() {}
+// An open dialog is only brought forward: its start-up runs once per opening, and the
+// action button reads the new mode when pressed.
+void MainWindow::showFileDialog() {
+  if (!fileDialog_) {
+    fileDialog_ = new FileDialog(ctx_, panel_, this);
+    fileDialog_->Form_Load();
+  }
+  fileDialog_->show();
+  fileDialog_->raise();
+  fileDialog_->activateWindow();
+}
 
 void MainWindow::Menu_OpenSound_Click() {
   ctx_.files.FileDialogMode = "Open";

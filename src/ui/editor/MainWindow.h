@@ -12,6 +12,7 @@ namespace rotavox {
 
 class AboutBox;
 class EditorPanel;
+class FileDialog;
 class MidiSettingsDialog;
 class PlayControls;
 
@@ -56,6 +57,7 @@ class MainWindow : public QMainWindow {
   QPointer<MidiSettingsDialog> midiSettings_;
   QPointer<AboutBox> about_;
   PlayControls* play_ = nullptr;
+  QPointer<FileDialog> fileDialog_;
 };
 
 // "Rotavox v0.2.0", from the build's version numbers.
