@@ -188,7 +188,7 @@ struct AlsaSeqService::Impl {
   std::optional<PortRecord> currentPort(SeqAddress address);
   bool stillThere(const PortRecord& listed);
   PortRecord virtualRecord() const;
-  void closeOutput();
+  MidiResult closeOutput();
   MidiResult removeLinks(std::vector<ThruLink> links);
   MidiHandle newHandle() { return nextHandle++; }
 };
@@ -219,6 +219,8 @@ bool AlsaSeqService::Impl::setUp(const char* name) {
 
 AlsaSeqService::Impl::~Impl() {
   // Let what is queued reach the instrument while the listener can still report an unplug.
+  // At the end there is no one left to tell about a failure; closing the client below
+  // removes the program's own subscriptions anyway.
   closeOutput();
   if (listener.joinable()) {
     const char stop = 'x';
@@ -325,8 +327,8 @@ PortRecord AlsaSeqService::Impl::virtualRecord() const {
   return PortRecord{ownClient, virtualPort, clientName, virtualPortName, kVirtualPortCaps, kVirtualPortType, -1};
 }
 
-void AlsaSeqService::Impl::closeOutput() {
-  if (!output) return;
+MidiResult AlsaSeqService::Impl::closeOutput() {
+  if (!output) return kMidiOk;
   output->sender->drain(kCloseDrainLimit);
   std::unique_ptr<Output> closing;
   {
@@ -334,8 +336,8 @@ void AlsaSeqService::Impl::closeOutput() {
     closing = std::move(output);
   }
   closing->sender->stop();
-  if (closing->subscribedByUs && !closing->sender->gone())
-    subscribe(seq, SeqAddress{ownClient, virtualPort}, *closing->dest, true);
+  if (!closing->subscribedByUs || closing->sender->gone()) return kMidiOk;
+  return unsubscribeResult(subscribe(seq, SeqAddress{ownClient, virtualPort}, *closing->dest, true));
 }
 
 MidiResult AlsaSeqService::Impl::removeLinks(std::vector<ThruLink> links) {
@@ -398,8 +400,7 @@ MidiResult AlsaSeqService::openOut(int device, MidiHandle& handle) {
 
 MidiResult AlsaSeqService::closeOut(MidiHandle handle) {
   if (!impl_->output || impl_->output->handle != handle) return kBadHandle;
-  impl_->closeOutput();
-  return kMidiOk;
+  return impl_->closeOutput();
 }
 
 MidiResult AlsaSeqService::sendShort(MidiHandle handle, std::uint32_t message) {
