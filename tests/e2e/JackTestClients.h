@@ -13,10 +13,10 @@
 #include <unistd.h>
 
 #include <array>
-#include <filesystem>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -35,6 +35,8 @@ inline jack_client_t* openClient(const std::string& name, const char* server = n
                             server);
   return jack_client_open(name.c_str(), JackNoStartServer, &status);
 }
+
+inline void serverGone(jack_status_t, const char*, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); }
 
 // True when a JACK server answers (the default one, or the named one).
 inline bool serverReachable(const char* server = nullptr) {
@@ -64,6 +66,7 @@ class Receiver {
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client_, &Receiver::process, this);
+    jack_on_info_shutdown(client_, &serverGone, &gone_);
     if (port_ == nullptr || jack_activate(client_) != 0) close();
   }
   ~Receiver() { close(); }
@@ -96,8 +99,10 @@ class Receiver {
     return true;
   }
 
+  // A client whose server went away is left alone: closing it can crash libjack once a
+  // server of the same name runs again.
   void close() {
-    if (client_ != nullptr) jack_client_close(client_);
+    if (client_ != nullptr && !gone_.load()) jack_client_close(client_);
     client_ = nullptr;
   }
 
@@ -136,6 +141,7 @@ class Receiver {
 
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
+  std::atomic<bool> gone_{false};
   std::vector<Event> events_;
   std::atomic<std::size_t> count_{0};
   std::atomic<std::size_t> overflow_{0};
@@ -155,6 +161,7 @@ class Sender {
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_set_process_callback(client_, &Sender::process, this);
+    jack_on_info_shutdown(client_, &serverGone, &gone_);
     if (port_ == nullptr || jack_activate(client_) != 0) close();
   }
   ~Sender() { close(); }
@@ -176,8 +183,10 @@ class Sender {
   // True once everything handed to send() has gone out.
   bool flushed() const { return sent_.load(std::memory_order_acquire) == written_.load(std::memory_order_acquire); }
 
+  // A client whose server went away is left alone: closing it can crash libjack once a
+  // server of the same name runs again.
   void close() {
-    if (client_ != nullptr) jack_client_close(client_);
+    if (client_ != nullptr && !gone_.load()) jack_client_close(client_);
     client_ = nullptr;
   }
 
@@ -199,17 +208,58 @@ class Sender {
 
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
+  std::atomic<bool> gone_{false};
   std::vector<std::uint32_t> mailbox_;
   std::atomic<std::size_t> written_{0};
   std::atomic<std::size_t> sent_{0};
 };
 
-// A JACK server of its own (dummy driver, 256 frames at 48 kHz), started with a unique name
-// and killed by its process id.
+// A JACK server of its own (dummy driver, 256 frames at 48 kHz, synchronous), started with
+// a unique name and stopped or killed by its process id.
 class PrivateServer {
  public:
-  explicit PrivateServer(std::string name) : name_(std::move(name)) {
-    std::vector<std::string> args = {"jackd", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"};
+  explicit PrivateServer(std::string name) : name_(std::move(name)) { up_ = start(); }
+  // Stops the server. One that was killed left its entry in JACK's table of servers, which
+  // has room for only a few: a server started under the same name takes the entry over and
+  // its clean stop frees it. Clients of the server must be closed or left before this.
+  ~PrivateServer() {
+    if (pid_ <= 0 && killed_ && start()) killed_ = false;
+    kill(SIGTERM);
+    // Clients that were left with their server gone leave their semaphore files behind.
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
+      const std::string file = entry.path().filename().string();
+      if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name_ + "_") != std::string::npos)
+        std::filesystem::remove(entry.path(), ec);
+    }
+  }
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+
+  bool up() const { return up_; }
+  const char* name() const { return name_.c_str(); }
+
+  // Sends the signal and waits for the server to end (killing it if it lingers).
+  void kill(int signal) {
+    if (pid_ <= 0) return;
+    ::kill(pid_, signal);
+    if (!wait(std::chrono::seconds(5))) killed_ = true;
+  }
+
+  // Starts the server again under the same name, after kill().
+  bool restart() {
+    if (pid_ > 0) return true;
+    up_ = start();
+    if (up_) killed_ = false;
+    return up_;
+  }
+
+ private:
+  bool start() {
+    // Synchronous mode: the server waits for its clients in each cycle, so that on a busy
+    // machine without real-time threads a late client delays the cycle instead of losing
+    // that cycle's MIDI.
+    std::vector<std::string> args = {"jackd", "-S", "--no-realtime", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -226,31 +276,33 @@ class PrivateServer {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     if (posix_spawnp(&pid_, "jackd", &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
-    if (pid_ <= 0) return;
+    if (pid_ <= 0) return false;
     const auto end = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < end) {
-      if (serverReachable(name_.c_str())) {
-        up_ = true;
-        return;
+      if (serverReachable(name_.c_str())) return true;
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    return false;
   }
-  ~PrivateServer() { kill(SIGKILL); }
-  PrivateServer(const PrivateServer&) = delete;
-  PrivateServer& operator=(const PrivateServer&) = delete;
 
-  bool up() const { return up_; }
-  const char* name() const { return name_.c_str(); }
-
-  // Sends the signal and waits for the server to end (killing it if it lingers), then
-  // removes the semaphore files that a killed server leaves behind.
-  void kill(int signal) {
-    if (pid_ <= 0) return;
-    ::kill(pid_, signal);
+  // Waits for the server process to end; true when it ended by itself within the limit
+  // (a kill by signal does not count as ending by itself).
+  bool wait(std::chrono::seconds limit) {
     int status = 0;
-    const auto end = Clock::now() + std::chrono::seconds(5);
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
+    const auto end = Clock::now() + limit;
+    bool exited = false;
+    for (;;) {
+      const pid_t r = waitpid(pid_, &status, WNOHANG);
+      if (r == pid_) {
+        exited = WIFEXITED(status);
+        break;
+      }
+      if (r < 0) break;
       if (Clock::now() > end) {
         ::kill(pid_, SIGKILL);
         waitpid(pid_, &status, 0);
@@ -259,18 +311,13 @@ class PrivateServer {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     pid_ = -1;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
-      const std::string file = entry.path().filename().string();
-      if (file.rfind("jack_sem.", 0) == 0 && file.find("_" + name_ + "_") != std::string::npos)
-        std::filesystem::remove(entry.path(), ec);
-    }
+    return exited;
   }
 
- private:
   std::string name_;
   pid_t pid_ = -1;
   bool up_ = false;
+  bool killed_ = false;
 };
 
 }  // namespace rotavox::jacktest

@@ -384,7 +384,11 @@ JackService::~JackService() {
     links.swap(d.links);
   }
   d.removeLinks(links);
-  if (!d.dead()) jack_deactivate(d.client);
+  // After the server went away, closing the client touches shared memory that a server
+  // started since under the same name has made anew, and libjack crashes. The client's
+  // threads have ended with the server, so what stays behind is only its memory.
+  if (d.dead()) return;
+  jack_deactivate(d.client);
   jack_client_close(d.client);
 }
 
