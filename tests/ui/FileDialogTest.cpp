@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -279,6 +281,32 @@ TEST_F(FileDialogTest, ModeChangedWhileOpenRetitlesAtTheNextPathChange) {
   f.ctx.files.FileDialogMode = "Save";
   typeName("x");
   EXPECT_EQ(dialog->windowTitle(), "Save /home/ann/x.rvs");
+}
+
+// Renders the dialog in both modes for a look, on the real file system of a made-up folder.
+TEST_F(FileDialogTest, RendersBothModes) {
+  char name[] = "/tmp/rotavox-look-XXXXXX";
+  const std::string folder = ::mkdtemp(name);
+  QDir(QString::fromStdString(folder)).mkdir("pads");
+  for (const char* file : {"bass.rvs", "lead.rvs", "strings.rvs"})
+    QFile(QString::fromStdString(folder + "/" + file)).open(QIODevice::WriteOnly);
+  QDir().mkpath(ROTAVOX_SCREENSHOT_DIR);
+  for (const char* mode : {"Open", "Save"}) {
+    f.ctx.files.FileDialogMode = mode;
+    f.ctx.files.LastSoundFolder = folder;
+    FileDialog look(f.ctx, &soundRoot);
+    look.Form_Load();
+    look.show();
+    look.TextFilename()->setText("bass");
+    const QImage image = look.grab().toImage();
+    EXPECT_EQ(image.size(), look.size() * look.devicePixelRatio());
+    const QString file = QString("%1/file-dialog-%2-x%3.png")
+                             .arg(ROTAVOX_SCREENSHOT_DIR, QString(mode).toLower())
+                             .arg(look.devicePixelRatio());
+    EXPECT_TRUE(image.save(file)) << file.toStdString();
+    EXPECT_EQ(look.windowTitle().toStdString(), std::string(mode) + " " + folder + "/bass.rvs");
+  }
+  QDir(QString::fromStdString(folder)).removeRecursively();
 }
 
 }  // namespace
