@@ -1,7 +1,7 @@
 #include "core/common/Readings.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace rotavox {
@@ -23,10 +23,26 @@ std::size_t numberLength(std::string_view s) {
   return digits > 0 ? i : 0;
 }
 
+// `number` has passed numberLength. strtod would follow the C locale, which the window
+// system sets from the user's environment: under a locale with a decimal comma it would read
+// "12.5" as 12. from_chars always reads a point.
 double parse(std::string_view number) {
-  // strtod needs a terminated string; numbers here are short.
-  std::string copy(number);
-  return std::strtod(copy.c_str(), nullptr);
+  bool negative = false;
+  if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
+    negative = number.front() == '-';
+    number.remove_prefix(1);
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                            std::chars_format::fixed);
+  if (error == std::errc::result_out_of_range) {
+    // Too many digits for a double: beyond its range when a digit before the point is not
+    // 0, a vanishing fraction otherwise.
+    const std::string_view whole = number.substr(0, number.find('.'));
+    const bool huge = whole.find_first_not_of('0') != std::string_view::npos;
+    value = huge ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return negative ? -value : value;
 }
 
 }  // namespace
