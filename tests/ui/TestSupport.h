@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QWidget>
 #include <deque>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "core/midi/MidiLink.h"
 #include "platform/midi/MemoryService.h"
 #include "ui/common/AppContext.h"
+#include "ui/editor/EditorPanel.h"
 
 namespace rotavox::test {
 
@@ -76,6 +79,33 @@ inline Msg note(int number, int velocity) { return {0x90, number, velocity}; }
 template <typename T>
 T* child(QWidget* root, const char* name) {
   return root->findChild<T*>(QString::fromLatin1(name));
+}
+
+// The editor panel on a memory MIDI port with channel 0 open; `sent()` gives what reached the
+// port since the last `clear()`.
+struct PanelFixture {
+  MidiFixture fx;
+  EditorPanel panel{fx.ctx};
+
+  PanelFixture() { fx.openOutput(); }
+
+  template <typename T = QWidget>
+  T* get(const char* name) {
+    T* w = panel.findChild<T*>(QString::fromLatin1(name));
+    if (!w) ADD_FAILURE() << "no control named " << name;
+    return w;
+  }
+  std::vector<Msg> sent() const { return decode(fx.service.delivered()); }
+  void clear() {
+    fx.service.clearRecords();
+    fx.presenter.boxes.clear();
+  }
+};
+
+// A mouse move with the left button held, as Qt delivers it to the widget that got the press.
+inline void moveHeld(QWidget* w, QPointF pos) {
+  QMouseEvent move(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &move);
 }
 
 }  // namespace rotavox::test

@@ -1,12 +1,327 @@
 #include "ui/editor/EditorPanel.h"
 
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSlider>
+
+#include "core/editor/SelectorItems.h"
+#include "ui/common/KnobWidget.h"
 #include "ui/common/Twips.h"
+#include "ui/editor/EnvelopeLine.h"
+#include "ui/editor/RoutingPicture.h"
 
 namespace rotavox {
+
+namespace {
+
+// The panel is laid out on a grid of 15 twips, one pixel of a 96 dpi screen; Qt scales it to
+// any other.
+constexpr int kGrid = 15;
+QRect grid(int x, int y, int w, int h) { return twipRect(x * kGrid, y * kGrid, w * kGrid, h * kGrid); }
+
+struct GroupPlace {
+  ParamGroup group;
+  const char* title;
+  int x, y, w, h;  // in grid units
+};
+
+// Filters top left, the oscillators down the right, the envelopes bottom left with their
+// graphs, the main volume beside them; the lower right corner is the play area.
+constexpr GroupPlace kGroupPlaces[] = {
+    {ParamGroup::Filter1, "Filter 1", 4, 4, 296, 136},
+    {ParamGroup::Filter2, "Filter 2", 4, 146, 296, 136},
+    {ParamGroup::Osc1, "OSC 1", 406, 4, 390, 116},
+    {ParamGroup::Osc2, "OSC 2", 406, 124, 390, 116},
+    {ParamGroup::Osc3, "OSC 3", 406, 244, 390, 116},
+    {ParamGroup::EnvAmp, "Envelope Amp", 2, 298, 197, 146},
+    {ParamGroup::EnvFilter, "Envelope Filter", 201, 298, 197, 146},
+    {ParamGroup::Main, "", 404, 366, 164, 124},
+};
+
+// The routing pictures stand between the two filter groups.
+constexpr int kRoutingX = 302, kRoutingY = 121;
+
+// A knob cell: the label on top, the knob, its number field below.
+constexpr int kCellW = 46, kCellH = 80;
+constexpr int kFieldW = 40, kFieldH = 20;
+
+// Where the graphs of the two envelopes are drawn, in twips of the panel.
+constexpr QRect kGraphArea[] = {QRect(60, 5955, 2865, 615), QRect(3045, 5955, 2865, 615)};
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::size_t groupIndex(ParamGroup g) { return static_cast<std::size_t>(g); }
+
+// Tool tips, word for word.
+const char* const kBalanceTip = "Filter balance (-64 routes OSC to F1, +64 routes OSC to F2)";
+const char* const kMuteTip = "This mutes/unmutes the OSC!";
+const char* const kRoutingTip = "Selects parallel (4-pole) or serial (2x 2-pole) filter";
+
+QLabel* makeLabel(std::string_view text, QWidget* parent, const QRect& place, Qt::Alignment align) {
+  auto* label = new QLabel(qs(text), parent);
+  label->setGeometry(place);
+  label->setAlignment(align | Qt::AlignVCenter);
+  return label;
+}
+
+}  // namespace
 
 EditorPanel::EditorPanel(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
   setObjectName("EditorPanel");
   setFixedSize(twips(kWidthTwips), twips(kHeightTwips));
+
+  for (std::size_t i = 0; i < std::size(kEnvelopeLines); ++i) {
+    lines_[i] = new EnvelopeLine(kEnvelopeLines[i], this);
+    connect(lines_[i], &EnvelopeLine::changed, this, qOverload<>(&QWidget::update));
+  }
+  buildGroups();
+  for (std::size_t row = 0; row < kParameterCount; ++row) buildRow(row);
+  buildKnobs();
+  for (std::size_t row = 0; row < kParameterCount; ++row) connectRow(row);
+  // The lines stand as designed; the window's start-up takes the anchors once more.
+  takeAnchors();
+}
+
+void EditorPanel::buildGroups() {
+  for (const GroupPlace& g : kGroupPlaces) {
+    auto* box = new QGroupBox(QString::fromLatin1(g.title), this);
+    box->setGeometry(grid(g.x, g.y, g.w, g.h));
+    groups_[groupIndex(g.group)] = box;
+  }
+}
+
+QLineEdit* EditorPanel::makeField(const Parameter& p, QWidget* parent, const QRect& place) {
+  auto* field = new QLineEdit(qs(kNoValueText), parent);
+  field->setObjectName(qs(p.control));
+  field->setGeometry(place);
+  field->setAlignment(Qt::AlignRight);
+  return field;
+}
+
+// Builds the controls of one parameter row in its group, by kind.
+void EditorPanel::buildRow(std::size_t i) {
+  const Parameter& p = kParameters[i];
+  Row& row = rows_[i];
+  QWidget* group = groups_[groupIndex(p.group)];
+
+  // Position of this row among the rows of its group and kind (PW before PWM, Cutoff before
+  // Reso ...), in table order.
+  int nth = 0;
+  for (std::size_t j = 0; j < i; ++j) nth += kParameters[j].group == p.group && kParameters[j].kind == p.kind;
+
+  auto knobCell = [&](int x, int y) {
+    makeLabel(p.label, group, grid(x, y, kCellW, 14), Qt::AlignHCenter);
+    row.knobPlace = grid(x + (kCellW - KnobWidget::kWidth) / 2, y + 14, KnobWidget::kWidth, KnobWidget::kHeight);
+    row.field = makeField(p, group, grid(x + (kCellW - kFieldW) / 2, y + 60, kFieldW, kFieldH));
+  };
+
+  switch (p.kind) {
+    case ParamKind::Octave:
+    case ParamKind::Shape:
+    case ParamKind::FilterType:
+      // The selectors come with their own change handling; their place is kept free here.
+      break;
+    case ParamKind::Semitone:
+    case ParamKind::Detune:
+    case ParamKind::Balance: {
+      const int y = p.kind == ParamKind::Semitone ? 48 : p.kind == ParamKind::Detune ? 70 : 92;
+      makeLabel(p.label, group, grid(8, y, 44, kFieldH), Qt::AlignLeft);
+      row.field = makeField(p, group, grid(52, y, kFieldW, kFieldH));
+      auto* bar = new QScrollBar(Qt::Horizontal, group);
+      bar->setObjectName(qs(p.companion));
+      bar->setRange(p.low, p.high);
+      bar->setSingleStep(1);
+      bar->setPageStep(1);
+      bar->setValue(0);
+      // One message per move: a thumb drag counts when it is let go.
+      bar->setTracking(false);
+      bar->setGeometry(grid(98, y + 2, 156, 16));
+      row.slider = bar;
+      if (p.kind == ParamKind::Balance) {
+        row.field->setToolTip(kBalanceTip);
+        bar->setToolTip(kBalanceTip);
+      }
+      break;
+    }
+    case ParamKind::Knob:
+      if (p.group == ParamGroup::Filter1 || p.group == ParamGroup::Filter2)
+        knobCell(4 + nth * 48, 50);
+      else
+        knobCell(262 + nth * kCellW, 20);
+      break;
+    case ParamKind::Envelope:
+      knobCell(6 + nth * 47, 16);
+      break;
+    case ParamKind::Volume: {
+      auto* slider = new QSlider(Qt::Vertical, group);
+      slider->setObjectName(qs(p.control));
+      slider->setRange(p.low, p.high);  // 0 at the bottom, 127 at the top
+      slider->setSingleStep(1);
+      slider->setPageStep(8);
+      slider->setTracking(false);
+      slider->setGeometry(grid(360, 20, 22, 70));
+      row.slider = slider;
+      auto* mute = new QCheckBox(group);
+      mute->setObjectName(qs(p.companion));
+      mute->setToolTip(kMuteTip);
+      // The whole box is filled with the colour of its state.
+      mute->setBackgroundRole(QPalette::Window);
+      mute->setAutoFillBackground(true);
+      colourMuteBox(mute, false);
+      mute->setGeometry(grid(358, 92, 24, 20));
+      row.mute = mute;
+      break;
+    }
+    case ParamKind::Routing: {
+      ImageParallel = new RoutingPicture(RoutingPicture::Routing::Parallel, this);
+      ImageSeriell = new RoutingPicture(RoutingPicture::Routing::Serial, this);
+      ImageParallel->setObjectName(qs(p.companion));
+      ImageSeriell->setObjectName(qs(p.companion2));
+      for (RoutingPicture* picture : {ImageParallel, ImageSeriell}) {
+        picture->move(twips(kRoutingX * kGrid), twips(kRoutingY * kGrid));
+        picture->setToolTip(kRoutingTip);
+      }
+      // Until a routing is written, the parallel picture shows.
+      ImageSeriell->hide();
+      // The field has no width and no tab stop; only the pictures and the program write it.
+      row.field = makeField(p, this, grid(kRoutingX, kRoutingY, 0, kFieldH));
+      row.field->setFocusPolicy(Qt::NoFocus);
+      row.field->setToolTip(kRoutingTip);
+      break;
+    }
+    case ParamKind::MainVolume: {
+      makeLabel(p.label, group, grid(10, 40, 70, kFieldH), Qt::AlignLeft);
+      row.field = makeField(p, group, grid(10, 62, 48, 22));
+      auto* slider = new QSlider(Qt::Vertical, group);
+      slider->setObjectName(qs(p.companion));
+      slider->setRange(p.low, p.high);
+      slider->setSingleStep(1);
+      slider->setPageStep(8);
+      slider->setTracking(false);
+      slider->setTickPosition(QSlider::TicksRight);
+      slider->setTickInterval(16);
+      slider->setGeometry(grid(100, 8, 30, 108));
+      row.slider = slider;
+      break;
+    }
+  }
+  if (row.field) row.toolTip = row.field->toolTip();
+}
+
+void EditorPanel::buildKnobs() {
+  for (std::size_t i = 0; i < kParameterCount; ++i) {
+    const Parameter& p = kParameters[i];
+    if (!hasKnob(p)) continue;
+    Row& row = rows_[i];
+    row.knob = new KnobWidget(row.field, 0, 127, ctx_.knob, KnobLastY, row.field->parentWidget());
+    row.knob->setObjectName(qs(p.companion));
+    row.knob->setGeometry(row.knobPlace);
+  }
+}
+
+// One loop of connects: each control's change signal runs its family's routine with its row.
+// QLineEdit::textChanged, QAbstractSlider::valueChanged and QCheckBox::toggled are emitted at
+// once, nested, when the program writes the control, and not at all for the same content.
+void EditorPanel::connectRow(std::size_t i) {
+  const Parameter& p = kParameters[i];
+  Row& row = rows_[i];
+  auto onText = [&](void (EditorPanel::*handler)(std::size_t)) {
+    connect(row.field, &QLineEdit::textChanged, this, [this, i, handler] { (this->*handler)(i); });
+  };
+  switch (p.kind) {
+    case ParamKind::Octave:
+    case ParamKind::Shape:
+    case ParamKind::FilterType:
+      break;
+    case ParamKind::Semitone:
+    case ParamKind::Detune:
+      onText(&EditorPanel::offsetFieldChange);
+      connect(row.slider, &QAbstractSlider::valueChanged, this, [this, i] { mirrorSliderChange(i); });
+      break;
+    case ParamKind::Balance:
+      onText(&EditorPanel::balanceFieldChange);
+      connect(row.slider, &QAbstractSlider::valueChanged, this, [this, i] { mirrorSliderChange(i); });
+      break;
+    case ParamKind::Knob:
+      onText(&EditorPanel::knobFieldChange);
+      break;
+    case ParamKind::Envelope:
+      onText(&EditorPanel::envFieldChange);
+      row.field->installEventFilter(this);
+      break;
+    case ParamKind::Volume:
+      connect(row.slider, &QAbstractSlider::valueChanged, this, [this, i] { volumeSliderChange(i); });
+      connect(row.mute, &QCheckBox::toggled, this, [this, i] { muteBoxClick(i); });
+      break;
+    case ParamKind::Routing:
+      connect(row.field, &QLineEdit::textChanged, this, &EditorPanel::TextFilterParSer_Change);
+      connect(ImageParallel, &RoutingPicture::clicked, this, &EditorPanel::ImageParallel_Click);
+      connect(ImageSeriell, &RoutingPicture::clicked, this, &EditorPanel::ImageSeriell_Click);
+      break;
+    case ParamKind::MainVolume:
+      connect(row.field, &QLineEdit::textChanged, this, &EditorPanel::TextVolume_Change);
+      connect(row.slider, &QAbstractSlider::valueChanged, this, &EditorPanel::RollVolume_Change);
+      break;
+  }
+}
+
+// A click into an envelope field with the mouse (not reaching it with the keyboard).
+bool EditorPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    for (std::size_t i = 0; i < kParameterCount; ++i)
+      if (rows_[i].field == watched && kParameters[i].kind == ParamKind::Envelope) envFieldClick(i);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+EnvelopeLine* EditorPanel::line(ParamGroup envelope, EnvStage stage) const {
+  for (std::size_t i = 0; i < std::size(kEnvelopeLines); ++i)
+    if (kEnvelopeLines[i].envelope == envelope && kEnvelopeLines[i].stage == stage) return lines_[i];
+  return nullptr;
+}
+
+EnvelopeGraph EditorPanel::graphOf(ParamGroup envelope) const {
+  EnvelopeGraph g;
+  for (EnvStage s : {EnvStage::Attack, EnvStage::Decay, EnvStage::Sustain, EnvStage::Release})
+    g.line(s) = line(envelope, s)->ends();
+  return g;
+}
+
+void EditorPanel::setGraph(ParamGroup envelope, const EnvelopeGraph& graph) {
+  for (EnvStage s : {EnvStage::Attack, EnvStage::Decay, EnvStage::Sustain, EnvStage::Release})
+    line(envelope, s)->setEnds(graph.line(s));
+}
+
+void EditorPanel::takeAnchors() {
+  ampAnchors_ = anchorsOf(graphOf(ParamGroup::EnvAmp));
+  filterAnchors_ = anchorsOf(graphOf(ParamGroup::EnvFilter));
+}
+
+const EnvelopeAnchors& EditorPanel::anchors(ParamGroup envelope) const {
+  return envelope == ParamGroup::EnvAmp ? ampAnchors_ : filterAnchors_;
+}
+
+void EditorPanel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+  for (const QRect& area : kGraphArea) {
+    p.setPen(QPen(palette().color(QPalette::Mid), 0));
+    p.setBrush(QColor(250, 250, 244));
+    p.drawRect(area);
+  }
+  for (EnvelopeLine* l : lines_) {
+    QPen pen(l->color(), 1.6);
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::RoundCap);
+    p.setPen(pen);
+    p.drawLine(QLineF(l->x1(), l->y1(), l->x2(), l->y2()));
+  }
 }
 
 }  // namespace rotavox

@@ -1,12 +1,31 @@
 #pragma once
 
+#include <QRect>
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 
+#include "core/editor/Envelope.h"
+#include "core/editor/ParameterTable.h"
 #include "ui/common/AppContext.h"
+
+class QAbstractSlider;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
 
 namespace rotavox {
 
+class EnvelopeLine;
+class KnobWidget;
+class RoutingPicture;
+
 // The sound editor's panel: every parameter control of the main window with its handlers.
+// The controls are built from the parameter table and each family is served by one routine;
+// every change of a value control sends its parameter at once.
 class EditorPanel : public QWidget {
   Q_OBJECT
  public:
@@ -17,8 +36,80 @@ class EditorPanel : public QWidget {
   static constexpr int kWidthTwips = 12000;
   static constexpr int kHeightTwips = 7400;
 
+  // Takes the envelope graphs' anchors from the lines as they stand. The window's start-up
+  // calls it before any envelope value has moved a line.
+  void takeAnchors();
+
+  void ImageParallel_Click();
+  void ImageSeriell_Click();
+
+  // The value of the envelope field clicked last (put back into an envelope field given a
+  // number beyond 0..127).
+  std::int16_t envClickValue() const { return EnvClickValue; }
+  // The last position of the main volume slider, the value Control Change 7 sends.
+  std::int16_t mainVolume() const { return MainVolume; }
+  const EnvelopeAnchors& anchors(ParamGroup envelope) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // The controls of one parameter row; which are set depends on its kind.
+  struct Row {
+    QLineEdit* field = nullptr;          // number field
+    QComboBox* combo = nullptr;          // selector
+    QAbstractSlider* slider = nullptr;   // volume slider, mirror slider or main volume slider
+    QCheckBox* mute = nullptr;           // mute box of a volume slider
+    KnobWidget* knob = nullptr;
+    QRect knobPlace;                     // where the knob stands, in its group
+    QString toolTip;                     // the field's own tool tip, shown again once it is valid
+  };
+
+  void buildGroups();
+  void buildRow(std::size_t row);
+  void buildKnobs();
+  QLineEdit* makeField(const Parameter& p, QWidget* parent, const QRect& place);
+  void connectRow(std::size_t row);
+
+  // The families' change handling, one routine each, given the parameter row.
+  void knobFieldChange(std::size_t row);
+  void offsetFieldChange(std::size_t row);
+  void balanceFieldChange(std::size_t row);
+  void mirrorSliderChange(std::size_t row);
+  void volumeSliderChange(std::size_t row);
+  void muteBoxClick(std::size_t row);
+  void envFieldChange(std::size_t row);
+  void envFieldClick(std::size_t row);
+  void RollVolume_Change();
+  void TextVolume_Change();
+  void TextFilterParSer_Change();
+
+  // Reads a number field against its row and marks it when its text is no value to send.
+  FieldReading checkedReading(std::size_t row);
+  void markInvalid(std::size_t row, bool invalid);
+  static void colourMuteBox(QCheckBox* box, bool muted);
+  void send(const Parameter& p, int byte);
+  void showRouting(bool serial);
+
+  EnvelopeGraph graphOf(ParamGroup envelope) const;
+  void setGraph(ParamGroup envelope, const EnvelopeGraph& graph);
+  EnvelopeLine* line(ParamGroup envelope, EnvStage stage) const;
+
+  struct EnvFieldPort;
+
   AppContext& ctx_;
+  std::array<Row, kParameterCount> rows_{};
+  std::array<QGroupBox*, 9> groups_{};
+  std::array<EnvelopeLine*, 8> lines_{};
+  EnvelopeAnchors ampAnchors_;
+  EnvelopeAnchors filterAnchors_;
+  RoutingPicture* ImageParallel = nullptr;
+  RoutingPicture* ImageSeriell = nullptr;
+
+  std::int16_t EnvClickValue = 0;
+  std::int16_t MainVolume = 0;
+  std::int16_t KnobLastY = 0;  // one for all knobs of the panel
 };
 
 }  // namespace rotavox

@@ -97,6 +97,7 @@ void MainWindow::Form_Load() {
   setWindowTitle(windowTitleText());
   showMidiSettings();
   ctx_.files.LastSoundFolder = "?";
+  panel_->takeAnchors();
   ctx_.sequencer.SeqStep = 0;
 }
 

@@ -1,0 +1,80 @@
+#include "ui/editor/RoutingPicture.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace rotavox {
+
+RoutingPicture::RoutingPicture(Routing routing, QWidget* parent) : QWidget(parent), routing_(routing) {
+  setFixedSize(kWidth, kHeight);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void RoutingPicture::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+  event->accept();
+}
+
+namespace {
+
+void drawFilter(QPainter& p, const QRectF& box, const QString& name) {
+  p.setPen(QPen(p.pen().color(), 1.2));
+  p.setBrush(Qt::white);
+  p.drawRoundedRect(box, 2, 2);
+  p.drawText(box, Qt::AlignCenter, name);
+}
+
+void drawArrow(QPainter& p, QPointF from, QPointF to) {
+  p.drawLine(from, to);
+  const QPointF tip = to;
+  QPainterPath head;
+  head.moveTo(tip);
+  head.lineTo(tip + QPointF(-4, -2.5));
+  head.lineTo(tip + QPointF(-4, 2.5));
+  head.closeSubpath();
+  p.fillPath(head, p.pen().color());
+}
+
+}  // namespace
+
+void RoutingPicture::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor ink(0, 0, 128);
+  p.fillRect(rect(), QColor(236, 240, 248));
+  p.setPen(QPen(QColor(160, 168, 190), 1));
+  p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+  QFont f = font();
+  f.setPixelSize(10);
+  f.setBold(true);
+  p.setFont(f);
+  p.setPen(QPen(ink, 1.2));
+
+  const double w = width(), h = height();
+  if (routing_ == Routing::Parallel) {
+    // In at the left, split to F1 above and F2 below, joined again at the right.
+    const QRectF f1(34, 3, 30, 15), f2(34, h - 18, 30, 15);
+    const double split = 18, join = w - 18;
+    p.drawLine(QPointF(4, h / 2), QPointF(split, h / 2));
+    p.drawLine(QPointF(split, f1.center().y()), QPointF(split, f2.center().y()));
+    drawArrow(p, QPointF(split, f1.center().y()), QPointF(f1.left(), f1.center().y()));
+    drawArrow(p, QPointF(split, f2.center().y()), QPointF(f2.left(), f2.center().y()));
+    p.drawLine(QPointF(f1.right(), f1.center().y()), QPointF(join, f1.center().y()));
+    p.drawLine(QPointF(f2.right(), f2.center().y()), QPointF(join, f2.center().y()));
+    p.drawLine(QPointF(join, f1.center().y()), QPointF(join, f2.center().y()));
+    drawArrow(p, QPointF(join, h / 2), QPointF(w - 4, h / 2));
+    drawFilter(p, f1, "F1");
+    drawFilter(p, f2, "F2");
+  } else {
+    // F1 feeds F2.
+    const QRectF f1(20, h / 2 - 8, 26, 16), f2(60, h / 2 - 8, 26, 16);
+    drawArrow(p, QPointF(4, h / 2), QPointF(f1.left(), h / 2));
+    drawArrow(p, QPointF(f1.right(), h / 2), QPointF(f2.left(), h / 2));
+    drawArrow(p, QPointF(f2.right(), h / 2), QPointF(w - 4, h / 2));
+    drawFilter(p, f1, "F1");
+    drawFilter(p, f2, "F2");
+  }
+}
+
+}  // namespace rotavox

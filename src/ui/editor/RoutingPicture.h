@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+namespace rotavox {
+
+// A drawn picture of how the two filters are routed, parallel or serial; a click on it asks
+// for the other routing.
+class RoutingPicture : public QWidget {
+  Q_OBJECT
+ public:
+  enum class Routing { Parallel, Serial };
+  RoutingPicture(Routing routing, QWidget* parent);
+
+  Routing routing() const { return routing_; }
+
+  // 100 x 41 pixels.
+  static constexpr int kWidth = 100;
+  static constexpr int kHeight = 41;
+
+ signals:
+  void clicked();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  Routing routing_;
+};
+
+}  // namespace rotavox
