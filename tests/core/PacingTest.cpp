@@ -25,6 +25,7 @@ struct PacingCase {
   std::string name;
   std::vector<SendRun> runs;
 };
+void PrintTo(const PacingCase& c, std::ostream* os) { *os << c.name; }
 
 class WirePacerRuns : public ::testing::TestWithParam<PacingCase> {};
 

@@ -97,6 +97,7 @@ struct ThruEnd {
   const char* name;
   void (*end)(MidiLink&);
 };
+void PrintTo(const ThruEnd& e, std::ostream* os) { *os << e.name; }
 
 class JackThru : public JackE2E, public ::testing::WithParamInterface<ThruEnd> {};
 
@@ -279,6 +280,7 @@ struct ServerEnd {
   const char* name;
   int signal;
 };
+void PrintTo(const ServerEnd& e, std::ostream* os) { *os << e.name; }
 
 class JackServerEnd : public ::testing::TestWithParam<ServerEnd> {};
 

@@ -122,6 +122,7 @@ struct AbortCase {
   const char* name;
   bool shared;
 };
+void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.name; }
 
 class OutputQueueAbort : public ::testing::TestWithParam<AbortCase> {};
 
