@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <set>
 #include <string>
@@ -344,6 +347,44 @@ TEST(SoundFileLoad, ReadErrorStopsTheLoadWhereItHappens) {
   EXPECT_EQ(outcome.error, FileErrorCode::ReadFailed);
   EXPECT_EQ(outcome.line, 5);
   EXPECT_EQ(c.log, (std::vector<std::string>{"TextVolume=100", "ComboOSC1shape=Saw", "ComboOSC1oct=8\""}));
+}
+
+// The fuzzer's corpus: the named files are typed from the format, the others are inputs the
+// fuzzer found interesting. Each must load, or stop, without harm.
+TEST(SoundFileCorpus, EveryFileLoadsOrStopsCleanly) {
+  const std::filesystem::path dir =
+      std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "sound-files";
+  const std::map<std::string, std::pair<SoundFileOutcome::Kind, int>> expected{
+      {"valid.rvs", {SoundFileOutcome::Kind::Done, 0}},
+      {"valid-lf-only.rvs", {SoundFileOutcome::Kind::Done, 0}},
+      {"start-texts.rvs", {SoundFileOutcome::Kind::Done, 0}},
+      {"more-than-68.rvs", {SoundFileOutcome::Kind::Done, 0}},
+      {"empty.rvs", {SoundFileOutcome::Kind::EndOfInput, 1}},
+      {"cut-after-30.rvs", {SoundFileOutcome::Kind::EndOfInput, 31}},
+      {"capital-v.rvs", {SoundFileOutcome::Kind::HeaderMismatch, 1}},
+      {"other-version.rvs", {SoundFileOutcome::Kind::HeaderMismatch, 1}},
+      {"non-numeric-line-11.rvs", {SoundFileOutcome::Kind::Failed, 11}},
+      {"volume-too-high.rvs", {SoundFileOutcome::Kind::Failed, 22}},
+  };
+  std::size_t named = 0, files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    MapControls c;
+    const SoundFileOutcome outcome = load(bytes.str(), c);
+    ++files;
+    EXPECT_GE(outcome.line, 0);
+    EXPECT_LE(outcome.line, kSoundFileLineCount);
+    for (const auto& [name, position] : c.positions) EXPECT_TRUE(c.positionRange(name)->holds(position)) << name;
+    const auto it = expected.find(entry.path().filename().string());
+    if (it == expected.end()) continue;
+    ++named;
+    EXPECT_EQ(outcome.kind, it->second.first) << it->first;
+    EXPECT_EQ(outcome.line, it->second.second) << it->first;
+  }
+  EXPECT_EQ(named, expected.size());
+  EXPECT_GT(files, named);
 }
 
 TEST(FieldReader, SplitsFieldsByTheFormatsRules) {
