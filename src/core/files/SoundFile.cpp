@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/common/Readings.h"
+#include "core/editor/ParameterTable.h"
 
 namespace rotavox {
 
@@ -20,7 +21,7 @@ constexpr SoundFileLine reserved(int value) { return {K::Reserved, {}, value}; }
 }  // namespace
 
 // clang-format off
-const std::array<SoundFileLine, kSoundFileLineCount> kSoundFileLines = {{
+constexpr std::array<SoundFileLine, kSoundFileLineCount> kSoundFileLines = {{
     {K::Header, {}, 0},                                        //  1
     text("TextVolume"),                                        //  2
     text("ComboOSC1shape"),   octave("ComboOSC1oct"),          //  3,  4
@@ -57,6 +58,34 @@ const std::array<SoundFileLine, kSoundFileLineCount> kSoundFileLines = {{
     text("TextEnv2T1"), text("TextEnv2T2"), text("TextEnv2L2"), text("TextEnv2T3"),  // 65..68
 }};
 // clang-format on
+
+namespace {
+
+// Every parameter of the editor stands on exactly one line, octave selectors on octave lines,
+// the volume sliders and their mute boxes on integer lines, everything else on text lines.
+constexpr bool everyParameterOnOneLine() {
+  int lines[kParameterCount] = {};
+  for (const SoundFileLine& line : kSoundFileLines) {
+    if (line.kind == SoundLineKind::Header || line.kind == SoundLineKind::Reserved) continue;
+    if (const auto row = parameterRow(line.control)) {
+      const ParamKind kind = kParameters[*row].kind;
+      if ((line.kind == SoundLineKind::Octave) != (kind == ParamKind::Octave)) return false;
+      if ((line.kind == SoundLineKind::Position) != (kind == ParamKind::Volume)) return false;
+      ++lines[*row];
+      continue;
+    }
+    // Not a parameter: only a volume slider's mute box may stand on a line of its own.
+    bool mute = false;
+    for (const Parameter& p : kParameters) mute = mute || (p.kind == ParamKind::Volume && p.companion == line.control);
+    if (!mute || line.kind != SoundLineKind::Position) return false;
+  }
+  for (int n : lines)
+    if (n != 1) return false;
+  return true;
+}
+static_assert(everyParameterOnOneLine(), "the sound file stores each parameter of the table once");
+
+}  // namespace
 
 MemorySource::Chunk MemorySource::read(char* buffer, std::size_t size) {
   const std::size_t n = std::min(size, bytes_.size());
