@@ -300,6 +300,10 @@ struct JackService::Impl {
     std::uint32_t message = 0;
     while (out.queue.front(message)) {
       const int bytes = shortMessageBytes(message);
+      if (bytes == 0) {  // sendShort lets none in; nothing to put on the wire
+        out.queue.pop();
+        continue;
+      }
       const double at = out.pacer.earliest(start / rate, bytes);
       const double offset = std::max(0.0, std::ceil(at * rate - start - 1e-6));
       if (offset >= nframes) break;
