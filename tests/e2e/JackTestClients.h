@@ -38,8 +38,11 @@ inline jack_client_t* openClient(const std::string& name, const char* server = n
 
 inline void serverGone(jack_status_t, const char*, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); }
 
-// True when a JACK server answers (the default one, or the named one).
+// True when a JACK server answers (the default one, or the named one). Asking keeps libjack
+// from printing its complaints about a server that is not (yet) there.
 inline bool serverReachable(const char* server = nullptr) {
+  jack_set_error_function([](const char*) {});
+  jack_set_info_function([](const char*) {});
   jack_client_t* c = openClient("rotavox-probe", server);
   if (c == nullptr) return false;
   jack_client_close(c);
