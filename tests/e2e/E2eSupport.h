@@ -47,8 +47,10 @@ inline int findInput(MidiService& s, const std::string& name) {
   return -1;
 }
 
-// Whether the sender's port is connected to the named port, as the server sees it.
+// Whether the sender's port is connected to the named port, as the server sees it once the
+// changes made so far have taken effect.
 inline bool connected(const jacktest::Sender& sender, const std::string& to) {
+  sender.settle();
   jack_port_t* port = jack_port_by_name(sender.client(), sender.portName().c_str());
   return port != nullptr && jack_port_connected_to(port, to.c_str()) != 0;
 }

@@ -8,7 +8,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,7 +36,7 @@ inline jack_client_t* openClient(const std::string& name, const char* server = n
   return jack_client_open(name.c_str(), JackNoStartServer, &status);
 }
 
-inline void serverGone(jack_status_t, const char*, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); }
+inline void markServerGone(jack_status_t, const char*, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); }
 
 // True when a JACK server answers (the default one, or the named one). Asking keeps libjack
 // from printing its complaints about a server that is not (yet) there.
@@ -69,7 +69,7 @@ class Receiver {
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client_, &Receiver::process, this);
-    jack_on_info_shutdown(client_, &serverGone, &gone_);
+    jack_on_info_shutdown(client_, &markServerGone, &gone_);
     if (port_ == nullptr || jack_activate(client_) != 0) close();
   }
   ~Receiver() { close(); }
@@ -77,6 +77,8 @@ class Receiver {
   Receiver& operator=(const Receiver&) = delete;
 
   bool ok() const { return client_ != nullptr; }
+  // True once the client has noticed that its server went away.
+  bool serverGone() const { return gone_.load(); }
   jack_client_t* client() const { return client_; }
   std::string portName() const { return client_ ? jack_port_name(port_) : std::string(); }
   double sampleRate() const { return client_ ? jack_get_sample_rate(client_) : 0.0; }
@@ -164,7 +166,7 @@ class Sender {
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_set_process_callback(client_, &Sender::process, this);
-    jack_on_info_shutdown(client_, &serverGone, &gone_);
+    jack_on_info_shutdown(client_, &markServerGone, &gone_);
     if (port_ == nullptr || jack_activate(client_) != 0) close();
   }
   ~Sender() { close(); }
@@ -183,6 +185,13 @@ class Sender {
     written_.store(w + 1, std::memory_order_release);
     return true;
   }
+  // Waits until two more cycles have begun: JACK makes a connection change visible at the
+  // start of a cycle, so after this the graph shows every change made before the call.
+  void settle() const {
+    const std::size_t start = cycles_.load();
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (cycles_.load() < start + 2 && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   // True once everything handed to send() has gone out.
   bool flushed() const { return sent_.load(std::memory_order_acquire) == written_.load(std::memory_order_acquire); }
 
@@ -196,6 +205,7 @@ class Sender {
  private:
   static int process(jack_nframes_t nframes, void* arg) {
     auto& self = *static_cast<Sender*>(arg);
+    self.cycles_.fetch_add(1);
     void* buffer = jack_port_get_buffer(self.port_, nframes);
     jack_midi_clear_buffer(buffer);
     const std::size_t w = self.written_.load(std::memory_order_acquire);
@@ -215,6 +225,7 @@ class Sender {
   std::vector<std::uint32_t> mailbox_;
   std::atomic<std::size_t> written_{0};
   std::atomic<std::size_t> sent_{0};
+  std::atomic<std::size_t> cycles_{0};
 };
 
 // A JACK server of its own (dummy driver, 256 frames at 48 kHz, synchronous), started with
@@ -273,12 +284,19 @@ class PrivateServer {
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid_, "jackd", &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    // The server is stopped when the test ends, and also when it crashes: the child asks
+    // for SIGTERM at its parent's death before it becomes jackd.
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (getppid() != parent) _exit(1);
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execvpe("jackd", argv.data(), envp.data());
+      _exit(127);
+    }
     if (pid_ <= 0) return false;
     const auto end = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < end) {
