@@ -92,6 +92,22 @@ TEST_F(JackE2E, PanicReachesTheReceiverCompleteInOrderAtTheWireRate) {
   link.SwitchMidiOut("close");
 }
 
+TEST_F(JackE2E, ClosingRightAfterAPanicStillDeliversTheWholeSweep) {
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
+  link.state().MidiChannel = 0;
+  ASSERT_GE(link.state().MidiOutDevice, 0);
+  link.SwitchMidiOut("open");
+  ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
+
+  link.SendPanic();
+  link.SwitchMidiOut("close");  // as the settings dialog does when it opens
+  ASSERT_TRUE(receiver->waitFor(2032, 2s)) << "only " << receiver->count() << " of 2032 arrived";
+  const std::vector<Receiver::Event> got = receiver->events();
+  EXPECT_EQ(got.back().shortMessage(), noteOn(0, 127, 0));
+}
+
 // How the thru ends: the three ways the program ends it.
 struct ThruEnd {
   const char* name;

@@ -191,3 +191,34 @@ TEST(OutputQueue, DiscardRacingTheConsumerKeepsTheOrder) {
 
 }  // namespace
 }  // namespace rotavox
+
+namespace rotavox {
+namespace {
+
+TEST(OutputQueueDrain, WaitsForTheConsumerButNotPastAbortOrLimit) {
+  OutputQueue q(64);
+  EXPECT_TRUE(q.drain(0ms)) << "an empty queue is drained at once";
+
+  fill(q, 20);
+  std::thread consumer([&] {
+    std::uint32_t m = 0;
+    for (int taken = 0; taken < 20;) {
+      std::this_thread::sleep_for(1ms);
+      if (q.front(m) && q.pop()) ++taken;
+    }
+  });
+  EXPECT_TRUE(q.drain(5s));
+  EXPECT_EQ(q.size(), 0u);
+  consumer.join();
+
+  fill(q, 3);
+  EXPECT_FALSE(q.drain(20ms)) << "nobody takes: the limit ends the wait";
+  EXPECT_EQ(q.size(), 3u);
+  q.abort();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(q.drain(10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "an aborted queue must not be waited for";
+}
+
+}  // namespace
+}  // namespace rotavox

@@ -304,14 +304,8 @@ void PacedSender::portGone() {
 }
 
 bool PacedSender::drain(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    // Dropped by an unplug is not gone out.
-    if (gone()) return false;
-    if (queue_.size() == 0) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  // Dropped by an unplug is not gone out.
+  return !gone() && queue_.drain(limit) && !gone();
 }
 
 void PacedSender::stop() {

@@ -73,6 +73,15 @@ void OutputQueue::discard() {
   }
 }
 
+bool OutputQueue::drain(std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (size() == 0) return true;
+    if (aborted() || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 std::size_t OutputQueue::size() const {
   const std::uint64_t tail = tail_.load(std::memory_order_acquire);
   return static_cast<std::size_t>(head_.load(std::memory_order_acquire) - tail);

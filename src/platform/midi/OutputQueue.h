@@ -38,6 +38,9 @@ class OutputQueue {
   // between; the consumer must then not use it and look at front() again.
   bool pop();
 
+  // Producer: waits until the consumer has taken every queued message. False when the queue
+  // was aborted or the limit passed first.
+  bool drain(std::chrono::milliseconds limit) const;
   // Any thread: drops every message queued so far.
   void discard();
   // Any thread: releases a waiting producer; every later push fails at once.
