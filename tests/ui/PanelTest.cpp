@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -57,7 +58,9 @@ TEST_F(PanelTest, EveryParameterHasItsControlsUnderTheirNames) {
       case ParamKind::Octave:
       case ParamKind::Shape:
       case ParamKind::FilterType:
-        continue;  // the selectors are tested with their own handling
+        ASSERT_NE(panel.findChild<QComboBox*>(control), nullptr);
+        EXPECT_EQ(panel.findChild<QComboBox*>(control)->currentText(), "?");
+        break;
       case ParamKind::Volume:
         ASSERT_NE(panel.findChild<QAbstractSlider*>(control), nullptr);
         EXPECT_EQ(panel.findChild<QAbstractSlider*>(control)->value(), 0);
@@ -129,6 +132,7 @@ TEST_F(PanelTest, SlidersHaveTheirRangesAndVolumesGrowUpward) {
 TEST_F(PanelTest, NothingReachesIntoThePlayArea) {
   const QRect play = twipRect(8600, 5700, EditorPanel::kWidthTwips - 8600, EditorPanel::kHeightTwips - 5700);
   for (QWidget* w : panel.findChildren<QWidget*>()) {
+    if (w->window() != panel.window()) continue;  // the selectors' drop-down lists
     const QRect r(w->mapTo(&panel, QPoint(0, 0)), w->size());
     EXPECT_FALSE(r.intersects(play)) << w->objectName().toStdString();
     EXPECT_TRUE(panel.rect().contains(r)) << w->objectName().toStdString();
@@ -196,13 +200,17 @@ TEST_F(PanelTest, DetuneThumbDragSendsOnceWhenLetGo) {
   auto* bar = get<QScrollBar>("HScrollOSC2detune");
   const QRect thumb = scrollBarPart(bar, QStyle::SC_ScrollBarSlider);
   const QRect groove = scrollBarPart(bar, QStyle::SC_ScrollBarGroove);
-  // The thumb travels the groove less its own length for the 127 steps.
-  const double perStep = double(groove.width() - thumb.width()) / (bar->maximum() - bar->minimum());
   const QPoint grip = thumb.center();
+  // Where the grip stands when the thumb shows a value.
+  auto gripAt = [&](int value) {
+    const int left = QStyle::sliderPositionFromValue(bar->minimum(), bar->maximum(), value,
+                                                     groove.width() - thumb.width());
+    return QPoint(groove.left() + left + (grip.x() - thumb.left()), grip.y());
+  };
   QTest::mousePress(bar, Qt::LeftButton, {}, grip);
-  for (int step = 1; step <= 4; ++step) moveHeld(bar, QPointF(grip.x() - step * 5 * perStep, grip.y()));
+  for (int value : {-5, -10, -15, -20}) moveHeld(bar, gripAt(value));
   EXPECT_TRUE(sent().empty()) << "nothing while the thumb is held";
-  QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(int(grip.x() - 20 * perStep), grip.y()));
+  QTest::mouseRelease(bar, Qt::LeftButton, {}, gripAt(-20));
   EXPECT_EQ(bar->value(), -20);
   EXPECT_EQ(sent(), (std::vector<Msg>{cc(37, 44)}));
   EXPECT_EQ(field("TextOSC2detune")->text(), "-20");

@@ -1,11 +1,13 @@
 #include "ui/editor/EditorPanel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
 
@@ -61,6 +63,9 @@ std::size_t groupIndex(ParamGroup g) { return static_cast<std::size_t>(g); }
 const char* const kBalanceTip = "Filter balance (-64 routes OSC to F1, +64 routes OSC to F2)";
 const char* const kMuteTip = "This mutes/unmutes the OSC!";
 const char* const kRoutingTip = "Selects parallel (4-pole) or serial (2x 2-pole) filter";
+const char* const kOctaveTip = "Sets the octave in (historical) pipelenght. The bigger the value the deeper the octave!";
+const char* const kShapeTip = "Selects oscillator type (i.e. pulse or saw)";
+const char* const kFilterTip = "Select a filter type (Lowpass is a typical filter type)";
 
 QLabel* makeLabel(std::string_view text, QWidget* parent, const QRect& place, Qt::Alignment align) {
   auto* label = new QLabel(qs(text), parent);
@@ -123,15 +128,47 @@ void EditorPanel::buildRow(std::size_t i) {
   switch (p.kind) {
     case ParamKind::Octave:
     case ParamKind::Shape:
-    case ParamKind::FilterType:
-      // The selectors come with their own change handling; their place is kept free here.
+    case ParamKind::FilterType: {
+      auto* combo = new QComboBox(group);
+      combo->setObjectName(qs(p.control));
+      for (const SelectorItem& item : selectorItems(p.items)) combo->addItem(qs(item.text));
+      // Typed text is taken as it is: no completion ("S" stays "S"), nothing added to the list.
+      combo->setEditable(true);
+      combo->setCompleter(nullptr);
+      combo->setInsertPolicy(QComboBox::NoInsert);
+      combo->setMaxVisibleItems(11);
+      {
+        // No item is the current one while the box shows "?", so a pick of any item, the
+        // first included, changes the text and is sent.
+        const QSignalBlocker quiet(combo);
+        combo->setCurrentIndex(-1);
+        combo->setEditText(qs(kNoValueText));
+      }
+      if (p.kind == ParamKind::FilterType) {
+        combo->setToolTip(kFilterTip);
+        combo->setGeometry(grid(8, 22, 164, 22));
+        auto* reset = new QPushButton("Reset to standard", group);
+        reset->setGeometry(grid(178, 21, 110, 24));
+        (p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2) = reset;
+        reset->setObjectName(p.group == ParamGroup::Filter1 ? "ResetFilter1" : "ResetFilter2");
+      } else if (p.kind == ParamKind::Octave) {
+        combo->setToolTip(kOctaveTip);
+        makeLabel(p.label, group, grid(8, 20, 46, 22), Qt::AlignLeft);
+        combo->setGeometry(grid(56, 20, 60, 22));
+      } else {
+        combo->setToolTip(kShapeTip);
+        makeLabel(p.label, group, grid(124, 20, 38, 22), Qt::AlignLeft);
+        combo->setGeometry(grid(164, 20, 90, 22));
+      }
+      row.combo = combo;
       break;
+    }
     case ParamKind::Semitone:
     case ParamKind::Detune:
     case ParamKind::Balance: {
       const int y = p.kind == ParamKind::Semitone ? 48 : p.kind == ParamKind::Detune ? 70 : 92;
-      makeLabel(p.label, group, grid(8, y, 44, kFieldH), Qt::AlignLeft);
-      row.field = makeField(p, group, grid(52, y, kFieldW, kFieldH));
+      makeLabel(p.label, group, grid(8, y, 46, kFieldH), Qt::AlignLeft);
+      row.field = makeField(p, group, grid(56, y, kFieldW, kFieldH));
       auto* bar = new QScrollBar(Qt::Horizontal, group);
       bar->setObjectName(qs(p.companion));
       bar->setRange(p.low, p.high);
@@ -140,7 +177,7 @@ void EditorPanel::buildRow(std::size_t i) {
       bar->setValue(0);
       // One message per move: a thumb drag counts when it is let go.
       bar->setTracking(false);
-      bar->setGeometry(grid(98, y + 2, 156, 16));
+      bar->setGeometry(grid(100, y + 2, 154, 16));
       row.slider = bar;
       if (p.kind == ParamKind::Balance) {
         row.field->setToolTip(kBalanceTip);
@@ -237,6 +274,14 @@ void EditorPanel::connectRow(std::size_t i) {
     case ParamKind::Octave:
     case ParamKind::Shape:
     case ParamKind::FilterType:
+      // The edit text changes on typing, on a program's write and on a pick from the list
+      // that changes it: one translation each.
+      connect(row.combo, &QComboBox::editTextChanged, this, [this, i] { selectorChange(i); });
+      if (p.kind == ParamKind::FilterType) {
+        QPushButton* reset = p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2;
+        connect(reset, &QPushButton::clicked, this,
+                p.group == ParamGroup::Filter1 ? &EditorPanel::ResetFilter1_Click : &EditorPanel::ResetFilter2_Click);
+      }
       break;
     case ParamKind::Semitone:
     case ParamKind::Detune:

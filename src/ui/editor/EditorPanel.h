@@ -40,6 +40,14 @@ class EditorPanel : public QWidget {
   // calls it before any envelope value has moved a line.
   void takeAnchors();
 
+  // Sets every parameter of the panel to the instrument's init sound, one write after the
+  // other; each write's change handling sends its parameter.
+  void InitSoundPreset();
+  // The init button: asks first unless the panel holds no sound yet.
+  void InitSnd_Click();
+
+  void ResetFilter1_Click();
+  void ResetFilter2_Click();
   void ImageParallel_Click();
   void ImageSeriell_Click();
 
@@ -81,6 +89,7 @@ class EditorPanel : public QWidget {
   void muteBoxClick(std::size_t row);
   void envFieldChange(std::size_t row);
   void envFieldClick(std::size_t row);
+  void selectorChange(std::size_t row);
   void RollVolume_Change();
   void TextVolume_Change();
   void TextFilterParSer_Change();
@@ -91,6 +100,8 @@ class EditorPanel : public QWidget {
   static void colourMuteBox(QCheckBox* box, bool muted);
   void send(const Parameter& p, int byte);
   void showRouting(bool serial);
+  // Writes a control's content as an edit would, so its change handling runs.
+  void writeControl(std::string_view control, std::string_view value);
 
   EnvelopeGraph graphOf(ParamGroup envelope) const;
   void setGraph(ParamGroup envelope, const EnvelopeGraph& graph);
@@ -106,6 +117,8 @@ class EditorPanel : public QWidget {
   EnvelopeAnchors filterAnchors_;
   RoutingPicture* ImageParallel = nullptr;
   RoutingPicture* ImageSeriell = nullptr;
+  QPushButton* ResetFilter1 = nullptr;
+  QPushButton* ResetFilter2 = nullptr;
 
   std::int16_t EnvClickValue = 0;
   std::int16_t MainVolume = 0;

@@ -2,9 +2,12 @@
 // given the parameter row, and sends through the MIDI link.
 #include <QAbstractSlider>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 
 #include "core/common/Readings.h"
+#include "core/editor/InitSound.h"
+#include "core/editor/SelectorItems.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/editor/EnvelopeLine.h"
 #include "ui/editor/RoutingPicture.h"
@@ -159,6 +162,61 @@ void EditorPanel::envFieldChange(std::size_t i) {
 
 void EditorPanel::envFieldClick(std::size_t i) {
   if (const auto value = envelopeClickValue(rows_[i].field->text().toStdString())) EnvClickValue = *value;
+}
+
+// A selector sends the number of the item its text names; a text that names none is
+// answered with a box, and nothing is sent.
+void EditorPanel::selectorChange(std::size_t i) {
+  const Parameter& p = kParameters[i];
+  const FieldReading r = readField(p, rows_[i].combo->currentText().toStdString());
+  if (r.state != FieldState::Valid) {
+    ctx_.presenter.show(std::string(selectorErrorText(p.items)), std::string(kSelectorErrorCaption),
+                        MessageIcon::Critical, MessageButtons::Ok);
+    return;
+  }
+  send(p, r.byte);
+}
+
+void EditorPanel::writeControl(std::string_view control, std::string_view value) {
+  const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+  for (std::size_t i = 0; i < kParameterCount; ++i) {
+    Row& row = rows_[i];
+    if (kParameters[i].kind == ParamKind::Volume && kParameters[i].companion == control) {
+      row.mute->setChecked(value != "0");
+      return;
+    }
+    if (kParameters[i].control != control) continue;
+    if (row.combo) {
+      row.combo->setEditText(text);
+    } else if (row.field) {
+      row.field->setText(text);
+    } else if (row.slider) {
+      if (const auto position = wholeReading(value)) row.slider->setValue(static_cast<int>(*position));
+    }
+    return;
+  }
+}
+
+void EditorPanel::InitSoundPreset() {
+  for (const ControlWrite& w : kInitSound) writeControl(w.control, w.value);
+}
+
+void EditorPanel::InitSnd_Click() {
+  if (initNeedsConfirmation(rows_[kMainVolumeRow].field->text().toStdString()) &&
+      ctx_.presenter.show(std::string(kInitQuestion), std::string(kInitCaption), MessageIcon::Question,
+                          MessageButtons::OkCancel) != MessageAnswer::Ok)
+    return;
+  InitSoundPreset();
+}
+
+// The type first, then the six fields; a control that shows its standard value already sends
+// nothing.
+void EditorPanel::ResetFilter1_Click() {
+  for (const ControlWrite& w : filterReset(ParamGroup::Filter1)) writeControl(w.control, w.value);
+}
+
+void EditorPanel::ResetFilter2_Click() {
+  for (const ControlWrite& w : filterReset(ParamGroup::Filter2)) writeControl(w.control, w.value);
 }
 
 }  // namespace rotavox

@@ -138,13 +138,14 @@ void MainWindow::Menu_SaveSound_Click() {
 // Ends the program at once: no unload step runs, the MIDI output is left to the system.
 void MainWindow::Menu_Quit_Click() { QCoreApplication::exit(0); }
 
-void MainWindow::Menu_InitW_Click() {}
+// The menu initialises at once, without the button's question.
+void MainWindow::Menu_InitW_Click() { panel_->InitSoundPreset(); }
 
 void MainWindow::Menu_Panic_Click() { ctx_.midi.SendPanic(); }
 
 void MainWindow::Panic_Click() { ctx_.midi.SendPanic(); }
 
-void MainWindow::InitSnd_Click() {}
+void MainWindow::InitSnd_Click() { panel_->InitSnd_Click(); }
 
 void MainWindow::Menu_Sequenzer_Click() {
   withBusyPointer([this] { play_->showSettings(); });

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractSlider>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "ui/editor/MainWindow.h"
+
+namespace rotavox::test {
+namespace {
+
+// The init sound from a panel just started (every field "?", sliders at 0, no box ticked),
+// written out from the instrument's init values and the controllers of each parameter.
+const std::vector<Msg> kInitFromStart = {
+    cc(7, 110),                          // main volume
+    cc(31, 1), cc(27, 64),               // OSC 1: Pulse, 8'
+    cc(28, 64), cc(29, 64),              // semitone 0, detune 0
+    cc(33, 127), cc(34, 64),             // PW, PWM
+    cc(52, 127),                         // volume 127; the mute box is unticked already
+    cc(53, 0),                           // balance -64
+    cc(39, 0), cc(35, 64),               // OSC 2: off, 8'
+    cc(36, 64), cc(37, 64),
+    cc(40, 127), cc(41, 92),
+    /* volume 0: the slider stands there */ cc(56, 0),  // muted
+    cc(57, 0),
+    cc(46, 0), cc(42, 64),               // OSC 3: off, 8'
+    cc(43, 64), cc(44, 64),
+    cc(47, 127), cc(48, 64),
+    cc(58, 0),                           // muted
+    cc(59, 0),
+    cc(68, 1), cc(79, 0),                // lowpass 24 dB, bypass
+    cc(69, 127), cc(70, 0), cc(71, 0), cc(72, 64), cc(73, 64), cc(74, 64),
+    cc(80, 127), cc(81, 0), cc(82, 0), cc(83, 64), cc(84, 64), cc(85, 64),
+    cc(67, 0),                           // parallel
+    cc(101, 0), cc(102, 0), cc(103, 127), cc(106, 0),   // envelope amp
+    cc(95, 0), cc(96, 0), cc(97, 127), cc(100, 0),      // envelope filter
+};
+
+struct InitSoundPanelTest : ::testing::Test {
+  MidiFixture fx;
+  MainWindow window{fx.ctx};
+  EditorPanel& panel = *window.panel();
+
+  InitSoundPanelTest() { fx.openOutput(); }
+
+  template <typename T = QWidget>
+  T* get(const char* name) {
+    T* w = window.findChild<T*>(name);
+    if (!w) ADD_FAILURE() << "no control " << name;
+    return w;
+  }
+  std::vector<Msg> sent() const { return decode(fx.service.delivered()); }
+  void clear() {
+    fx.service.clearRecords();
+    fx.presenter.boxes.clear();
+  }
+  // Every value control's content, to see that nothing changed.
+  QStringList contents() {
+    QStringList out;
+    for (QLineEdit* e : panel.findChildren<QLineEdit*>())
+      if (!e->objectName().isEmpty()) out << e->objectName() + "=" + e->text();
+    for (QComboBox* b : panel.findChildren<QComboBox*>()) out << b->objectName() + "=" + b->currentText();
+    for (QAbstractSlider* s : panel.findChildren<QAbstractSlider*>()) out << s->objectName() + "=" + QString::number(s->value());
+    for (QCheckBox* c : panel.findChildren<QCheckBox*>()) out << c->objectName() + "=" + QString::number(c->isChecked());
+    return out;
+  }
+};
+
+TEST_F(InitSoundPanelTest, FromStartSendsEveryParameterInTheOrderOfItsWrites) {
+  panel.InitSoundPreset();
+  EXPECT_EQ(sent(), kInitFromStart);
+  EXPECT_TRUE(fx.presenter.boxes.empty());
+}
+
+TEST_F(InitSoundPanelTest, LeavesEveryControlHoldingAValue) {
+  panel.InitSoundPreset();
+  EXPECT_EQ(get<QLineEdit>("TextOSC2pwm")->text(), "92");
+  EXPECT_EQ(get<QLineEdit>("TextOSC1pwm")->text(), "64");
+  EXPECT_EQ(get<QLineEdit>("TextOSC3pwm")->text(), "64");
+  for (const char* n : {"TextOSC1fbalance", "TextOSC2fbalance", "TextOSC3fbalance"})
+    EXPECT_EQ(get<QLineEdit>(n)->text(), "-64") << n;
+  EXPECT_EQ(get<QComboBox>("ComboOSC1oct")->currentText(), "8\"");
+  EXPECT_EQ(get<QComboBox>("ComboFilter1")->currentText(), "\\_ Lowpass 24 dB");
+  EXPECT_FALSE(get<QCheckBox>("CheckOSC1mute")->isChecked());
+  EXPECT_TRUE(get<QCheckBox>("CheckOSC2mute")->isChecked());
+  EXPECT_TRUE(get<QCheckBox>("CheckOSC3mute")->isChecked());
+  EXPECT_EQ(get<QAbstractSlider>("VScrollOSC1vol")->value(), 127);
+  EXPECT_EQ(get<QAbstractSlider>("RollVolume")->value(), 110);
+  EXPECT_EQ(get<QAbstractSlider>("HScrollOSC2fbalance")->value(), -64);
+  for (const QString& c : contents()) EXPECT_FALSE(c.endsWith("=?")) << c.toStdString();
+
+  window.show();
+  QDir().mkpath(ROTAVOX_SCREENSHOT_DIR);
+  window.grab().save(QString("%1/editor_window_init_%2x.png").arg(ROTAVOX_SCREENSHOT_DIR).arg(window.devicePixelRatioF()));
+}
+
+// Over a sound that was edited: a volume slider moved while its box was ticked sends twice and
+// unticks; a control that shows its init value already sends nothing.
+TEST_F(InitSoundPanelTest, OverAnEditedSoundTheVolumesAndMutesInteract) {
+  get<QAbstractSlider>("VScrollOSC1vol")->setValue(30);
+  get<QCheckBox>("CheckOSC1mute")->setChecked(true);
+  get<QAbstractSlider>("VScrollOSC2vol")->setValue(50);
+  panel.InitSoundPreset();
+  clear();
+  get<QAbstractSlider>("VScrollOSC1vol")->setValue(30);
+  get<QCheckBox>("CheckOSC1mute")->setChecked(true);
+  get<QAbstractSlider>("VScrollOSC2vol")->setValue(50);  // unticks box 2
+  get<QLineEdit>("TextF1_cutoff")->setText("3");
+  clear();
+  panel.InitSoundPreset();
+  EXPECT_EQ(sent(), (std::vector<Msg>{cc(52, 127), cc(52, 127),  // slider, then the unticked box
+                                      cc(56, 0),                  // slider to 0 (the box is not ticked)
+                                      cc(56, 0),                  // box ticked
+                                      cc(69, 127)}));
+}
+
+TEST_F(InitSoundPanelTest, ButtonInitialisesWithoutAskingWhileTheVolumeShowsAQuestionMark) {
+  window.show();
+  QTest::mouseClick(get<QPushButton>("InitSnd"), Qt::LeftButton);
+  EXPECT_TRUE(fx.presenter.boxes.empty());
+  EXPECT_EQ(sent(), kInitFromStart);
+}
+
+TEST_F(InitSoundPanelTest, ButtonAsksOnceASoundIsSetAndCancelLeavesEverything) {
+  window.show();
+  get<QLineEdit>("TextVolume")->setText("90");
+  get<QLineEdit>("TextOSC1pw")->setText("20");
+  clear();
+  const QStringList before = contents();
+  fx.presenter.answers.push_back(MessageAnswer::Cancel);
+  QTest::mouseClick(get<QPushButton>("InitSnd"), Qt::LeftButton);
+  ASSERT_EQ(fx.presenter.boxes.size(), 1u);
+  EXPECT_EQ(fx.presenter.boxes[0].text, "Are you sure to reset this sound to Waldorf init defaults?");
+  EXPECT_EQ(fx.presenter.boxes[0].caption, "Confirm init");
+  EXPECT_EQ(fx.presenter.boxes[0].icon, MessageIcon::Question);
+  EXPECT_EQ(fx.presenter.boxes[0].buttons, MessageButtons::OkCancel);
+  EXPECT_TRUE(sent().empty());
+  EXPECT_EQ(contents(), before);
+
+  clear();
+  fx.presenter.answers.push_back(MessageAnswer::Ok);
+  QTest::mouseClick(get<QPushButton>("InitSnd"), Qt::LeftButton);
+  EXPECT_EQ(fx.presenter.boxes.size(), 1u);
+  EXPECT_EQ(get<QLineEdit>("TextVolume")->text(), "110");
+  EXPECT_EQ(get<QLineEdit>("TextOSC1pw")->text(), "127");
+  EXPECT_EQ(sent().front(), cc(7, 110));
+}
+
+TEST_F(InitSoundPanelTest, MenuItemNeverAsks) {
+  get<QLineEdit>("TextVolume")->setText("90");
+  clear();
+  fx.presenter.answers.push_back(MessageAnswer::Cancel);  // would stop it, were it asked
+  get<QAction>("Menu_InitW")->trigger();
+  EXPECT_TRUE(fx.presenter.boxes.empty());
+  EXPECT_EQ(get<QLineEdit>("TextVolume")->text(), "110");
+  EXPECT_EQ(sent().size(), kInitFromStart.size());
+}
+
+}  // namespace
+}  // namespace rotavox::test
