@@ -58,6 +58,8 @@ struct DragCase {
   std::vector<Msg> messages;
 };
 
+void PrintTo(const DragCase& c, std::ostream* os) { *os << c.name; }
+
 class KnobDragTable : public ::testing::TestWithParam<DragCase> {};
 
 TEST_P(KnobDragTable, SendsEveryStep) {

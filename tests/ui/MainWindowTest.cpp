@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,6 +11,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "core/editor/ParameterTable.h"
 #include "ui/about/AboutBox.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/midi/MidiSettingsDialog.h"
@@ -58,6 +61,23 @@ TEST_F(MainWindowTest, StartUpTitlesTheWindowShowsTheSettingsOnTopAndSendsNothin
   EXPECT_EQ(f.midi.state().MidiChannel, 0);
   EXPECT_TRUE(f.service.sent.empty());
   EXPECT_TRUE(f.presenter.boxes.empty());
+}
+
+TEST_F(MainWindowTest, StartUpLeavesEveryFieldAndSelectorShowingAQuestionMark) {
+  start();
+  int shown = 0;
+  for (const Parameter& p : kParameters) {
+    const QString name = QString::fromLatin1(p.control.data(), static_cast<int>(p.control.size()));
+    if (auto* field = window.findChild<QLineEdit*>(name)) {
+      EXPECT_EQ(field->text(), "?") << p.control;
+      ++shown;
+    } else if (auto* box = window.findChild<QComboBox*>(name)) {
+      EXPECT_EQ(box->currentText(), "?") << p.control;
+      ++shown;
+    }
+  }
+  EXPECT_EQ(shown, 45) << "every parameter but the three oscillator volume sliders";
+  EXPECT_TRUE(f.service.sent.empty());
 }
 
 TEST_F(MainWindowTest, MenusCarryTheirCaptionsShortcutsAndAvailability) {
