@@ -88,6 +88,8 @@ EditorPanel::EditorPanel(AppContext& ctx, QWidget* parent) : QWidget(parent), ct
   for (std::size_t row = 0; row < kParameterCount; ++row) buildRow(row);
   buildKnobs();
   for (std::size_t row = 0; row < kParameterCount; ++row) connectRow(row);
+  nameControls();
+  orderTabs();
   // The lines stand as designed; the window's start-up takes the anchors once more.
   takeAnchors();
 }
@@ -177,6 +179,7 @@ void EditorPanel::buildRow(std::size_t i) {
       bar->setValue(0);
       // One message per move: a thumb drag counts when it is let go.
       bar->setTracking(false);
+      bar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys step it, one message a step
       bar->setGeometry(grid(100, y + 2, 154, 16));
       row.slider = bar;
       if (p.kind == ParamKind::Balance) {
@@ -259,6 +262,82 @@ void EditorPanel::buildKnobs() {
     row.knob->setObjectName(qs(p.companion));
     row.knob->setGeometry(row.knobPlace);
   }
+}
+
+namespace {
+
+QString groupTitle(ParamGroup g) {
+  for (const GroupPlace& place : kGroupPlaces)
+    if (place.group == g && *place.title) return QString::fromLatin1(place.title);
+  return g == ParamGroup::Main ? QString("Main") : QString("Filters");
+}
+
+}  // namespace
+
+void EditorPanel::nameControls() {
+  for (std::size_t i = 0; i < kParameterCount; ++i) {
+    const Parameter& p = kParameters[i];
+    const Row& row = rows_[i];
+    const QString name = groupTitle(p.group) + " " + qs(p.label);
+    switch (p.kind) {
+      case ParamKind::Octave:
+      case ParamKind::Shape:
+        row.combo->setAccessibleName(name);
+        break;
+      case ParamKind::FilterType:
+        row.combo->setAccessibleName(groupTitle(p.group) + " type");
+        (p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2)
+            ->setAccessibleName(groupTitle(p.group) + " reset to standard");
+        break;
+      case ParamKind::Semitone:
+      case ParamKind::Detune:
+      case ParamKind::Balance:
+        row.field->setAccessibleName(name);
+        row.slider->setAccessibleName(name + " slider");
+        break;
+      case ParamKind::Knob:
+      case ParamKind::Envelope:
+        row.field->setAccessibleName(name);
+        row.knob->setAccessibleName(name + " knob");
+        break;
+      case ParamKind::Volume:
+        row.slider->setAccessibleName(groupTitle(p.group) + " volume");
+        row.mute->setAccessibleName(groupTitle(p.group) + " mute");
+        break;
+      case ParamKind::Routing:
+        row.field->setAccessibleName("Filter routing");
+        ImageParallel->setAccessibleName("Filter routing: parallel");
+        ImageSeriell->setAccessibleName("Filter routing: serial");
+        break;
+      case ParamKind::MainVolume:
+        row.field->setAccessibleName("Main volume");
+        row.slider->setAccessibleName("Main volume slider");
+        break;
+    }
+  }
+}
+
+void EditorPanel::orderTabs() {
+  // The groups as the eye reads the panel: filters, oscillators, envelopes, main volume.
+  constexpr ParamGroup kOrder[] = {ParamGroup::Filter1, ParamGroup::Filter2, ParamGroup::Osc1,
+                                   ParamGroup::Osc2,    ParamGroup::Osc3,    ParamGroup::EnvAmp,
+                                   ParamGroup::EnvFilter, ParamGroup::Main};
+  QList<QWidget*> chain;
+  for (ParamGroup g : kOrder) {
+    for (std::size_t i = 0; i < kParameterCount; ++i) {
+      const Parameter& p = kParameters[i];
+      const Row& row = rows_[i];
+      if (p.group != g) continue;
+      if (row.combo) chain << row.combo;
+      if (p.kind == ParamKind::FilterType) chain << (g == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2);
+      if (row.knob) chain << row.knob;  // the knob stands above its field
+      if (row.field && row.field->focusPolicy() != Qt::NoFocus) chain << row.field;
+      if (row.slider) chain << row.slider;
+      if (row.mute) chain << row.mute;
+    }
+    if (g == ParamGroup::Filter2) chain << ImageParallel << ImageSeriell;
+  }
+  for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 // One loop of connects: each control's change signal runs its family's routine with its row.

@@ -79,6 +79,10 @@ class EditorPanel : public QWidget {
   void buildKnobs();
   QLineEdit* makeField(const Parameter& p, QWidget* parent, const QRect& place);
   void connectRow(std::size_t row);
+  // Names every control as its label reads, for screen readers, and chains the Tab key
+  // through the groups as they stand on the panel.
+  void nameControls();
+  void orderTabs();
 
   // The families' change handling, one routine each, given the parameter row.
   void knobFieldChange(std::size_t row);

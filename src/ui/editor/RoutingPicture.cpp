@@ -1,5 +1,6 @@
 #include "ui/editor/RoutingPicture.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,6 +10,20 @@ namespace rotavox {
 RoutingPicture::RoutingPicture(Routing routing, QWidget* parent) : QWidget(parent), routing_(routing) {
   setFixedSize(kWidth, kHeight);
   setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void RoutingPicture::keyPressEvent(QKeyEvent* event) {
+  if (event->key() != Qt::Key_Space && event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  emit clicked();
+  // The click hid this picture and showed the other: the focus goes along with it.
+  if (!isVisible()) {
+    for (RoutingPicture* other : parentWidget()->findChildren<RoutingPicture*>(Qt::FindDirectChildrenOnly))
+      if (other != this && other->isVisible()) other->setFocus(Qt::TabFocusReason);
+  }
 }
 
 void RoutingPicture::mouseReleaseEvent(QMouseEvent* event) {
@@ -74,6 +89,12 @@ void RoutingPicture::paintEvent(QPaintEvent*) {
     drawArrow(p, QPointF(f2.right(), h / 2), QPointF(w - 4, h / 2));
     drawFilter(p, f1, "F1");
     drawFilter(p, f2, "F2");
+  }
+  if (hasFocus()) {
+    QPen focus(palette().color(QPalette::Highlight), 1, Qt::DashLine);
+    p.setPen(focus);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
   }
 }
 

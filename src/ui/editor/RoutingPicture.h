@@ -24,6 +24,8 @@ class RoutingPicture : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // Space or Enter switch the routing as a click does.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   Routing routing_;
