@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
+#include <QPalette>
+#include <QStyle>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -39,6 +41,26 @@ int main(int argc, char** argv) {
   const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("build/screenshots");
   const QString suffix = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
   QDir().mkpath(dir);
+  if (argc > 3 && QString(argv[3]) == "dark") {
+    // A dark desktop theme, as a user's platform theme would hand it over.
+    QApplication::setStyle("Fusion");
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 47, 51));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 31, 34));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 47, 51));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(55, 58, 63));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(60, 130, 220));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::ToolTipBase, QColor(55, 58, 63));
+    dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Mid, QColor(80, 84, 90));
+    dark.setColor(QPalette::Dark, QColor(25, 26, 28));
+    dark.setColor(QPalette::Light, QColor(90, 94, 100));
+    QApplication::setPalette(dark);
+  }
 
   const std::unique_ptr<rotavox::MidiService> service = rotavox::openSystemMidiService();
   rotavox::QtMessagePresenter presenter;
