@@ -8,12 +8,8 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
-#include <memory>
 
-#include "platform/midi/ServiceChoice.h"
-#include "ui/common/AppContext.h"
-#include "ui/common/QtMessagePresenter.h"
-#include "ui/editor/MainWindow.h"
+#include "ui/Program.h"
 #include "ui/midi/MidiSettingsDialog.h"
 
 namespace {
@@ -62,13 +58,10 @@ int main(int argc, char** argv) {
     QApplication::setPalette(dark);
   }
 
-  const std::unique_ptr<rotavox::MidiService> service = rotavox::openSystemMidiService();
-  rotavox::QtMessagePresenter presenter;
-  rotavox::MidiLink midi(*service, presenter);
-  rotavox::AppContext ctx{midi, presenter, {}, {}, {}};
-  rotavox::MainWindow window(ctx);
-  window.Form_Load();
-  window.show();
+  rotavox::Program program;
+  program.start();
+  rotavox::MainWindow& window = program.window();
+  rotavox::AppContext& ctx = program.context();
   QApplication::processEvents();
 
   bool ok = true;

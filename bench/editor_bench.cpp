@@ -3,6 +3,8 @@
 // slider move (the slider's handler writes the field, whose handler sends).
 #include <benchmark/benchmark.h>
 
+#include "BenchMain.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -85,12 +87,4 @@ BENCHMARK(BM_MirrorSliderMove)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("goal: under 50 us per edit (per_edit above: the handler chain up to the recorded message)\n");
-  return 0;
-}
+ROTAVOX_WIDGET_BENCHMARK_MAIN("goal: under 50 us per edit (per_edit above: the handler chain up to the recorded message)")

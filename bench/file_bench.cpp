@@ -2,6 +2,8 @@
 // value goes into its control, whose change handler sends the parameter to a recording
 // memory port. Two different sounds take turns, so every load changes every control.
 #include <benchmark/benchmark.h>
+
+#include "BenchMain.h"
 #include <unistd.h>
 
 #include <QApplication>
@@ -94,12 +96,4 @@ BENCHMARK(BM_LoadSoundFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("goal: under 5 ms per load (Time above, every handler and message included)\n");
-  return 0;
-}
+ROTAVOX_WIDGET_BENCHMARK_MAIN("goal: under 5 ms per load (Time above, every handler and message included)")

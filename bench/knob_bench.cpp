@@ -2,6 +2,8 @@
 // field, whose change handler sends the Control Change to a recording memory port.
 #include <benchmark/benchmark.h>
 
+#include "BenchMain.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -76,12 +78,4 @@ BENCHMARK(BM_KnobDrag)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("goal: under 50 us per step (per_step above, including the field's handler and the recorded message)\n");
-  return 0;
-}
+ROTAVOX_WIDGET_BENCHMARK_MAIN("goal: under 50 us per step (per_step above, including the field's handler and the recorded message)")

@@ -16,10 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/midi/ServiceChoice.h"
-#include "ui/common/AppContext.h"
-#include "ui/common/QtMessagePresenter.h"
-#include "ui/editor/MainWindow.h"
+#include "ui/Program.h"
 
 namespace {
 
@@ -42,15 +39,10 @@ int child(long long t0) {
   char name[] = "rotavox";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  const std::unique_ptr<rotavox::MidiService> service = rotavox::openSystemMidiService();
-  rotavox::QtMessagePresenter presenter;
-  rotavox::MidiLink midi(*service, presenter);
-  rotavox::AppContext ctx{midi, presenter, {}, {}, {}};
-  rotavox::MainWindow window(ctx);
+  rotavox::Program program;
   FirstPaint paint;
-  window.installEventFilter(&paint);
-  window.Form_Load();
-  window.show();
+  program.window().installEventFilter(&paint);
+  program.start();
   // At rest: a second of idle event loop after the first paint.
   QTimer::singleShot(1000, &app, &QApplication::quit);
   app.exec();
