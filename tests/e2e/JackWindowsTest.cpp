@@ -70,6 +70,22 @@ TEST(JackWindows, PanicButtonReachesTheInstrumentChosenInTheSettingsDialog) {
   ASSERT_TRUE(instrument.waitFor(2033, 2s));
   EXPECT_EQ(instrument.events(2032)[0].shortMessage(), noteOn(0, 60, 90));
 
+  // Opening the settings dialog again closes the output and the thru: the keyboard no
+  // longer reaches the instrument.
+  window.Menu_Midisettings_Click();
+  ASSERT_NE(window.midiSettings(), nullptr);
+  EXPECT_EQ(link.state().MidiOutHandle, kNoMidiHandle);
+  EXPECT_EQ(link.state().MidiInHandle, kNoMidiHandle);
+  EXPECT_FALSE(connected(keyboard, instrument.portName()));
+  keyboard.send(noteOn(0, 62, 90));
+  EXPECT_FALSE(instrument.waitFor(2034, 300ms)) << "a note went through after the dialog loaded again";
+
+  // Close again with the same choice (preselected): the thru is back.
+  dialog = window.midiSettings();
+  QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(connected(keyboard, instrument.portName())) << "the thru was not made again";
+
   // Closing the main window closes the output, and with it the thru that led into it.
   window.close();
   EXPECT_EQ(link.state().MidiOutHandle, kNoMidiHandle);
