@@ -14,31 +14,18 @@
 #include "core/midi/MidiLink.h"
 #include "platform/midi/MemoryService.h"
 #include "ui/common/AppContext.h"
+#include "../tests/ui/TestSupport.h"
 #include "ui/editor/EditorPanel.h"
 
 namespace {
 
 using namespace rotavox;
 
-class SilentPresenter : public MessagePresenter {
- public:
-  MessageAnswer show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
-    return MessageAnswer::Ok;
-  }
-};
-
-struct Rig {
-  MemoryService service;
-  SilentPresenter presenter;
-  MidiLink midi{service, presenter};
-  AppContext ctx{midi, presenter, {}, {}, {}};
+struct Rig : test::MidiFixture {
   EditorPanel* panel;
 
   Rig() {
-    service.outPorts.push_back({0, 0, 0, "bench", kTechOutputPort});
-    midi.state().MidiOutDevice = 0;
-    midi.state().MidiChannel = 0;
-    midi.SwitchMidiOut("open");
+    openOutput();
     panel = new EditorPanel(ctx);
   }
   ~Rig() { delete panel; }

@@ -14,18 +14,12 @@
 #include "core/midi/MidiLink.h"
 #include "platform/midi/MemoryService.h"
 #include "ui/common/AppContext.h"
+#include "../tests/ui/TestSupport.h"
 #include "ui/common/KnobWidget.h"
 
 namespace {
 
 using namespace rotavox;
-
-class SilentPresenter : public MessagePresenter {
- public:
-  MessageAnswer show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
-    return MessageAnswer::Ok;
-  }
-};
 
 constexpr int kMoves = 10000;
 constexpr int kSwing = 60;  // the pointer goes up 60 pixels and down again, one step each
@@ -37,14 +31,11 @@ void sendMouse(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButtons butt
 }
 
 void BM_KnobDrag(benchmark::State& state) {
-  MemoryService service;
-  SilentPresenter presenter;
-  MidiLink midi(service, presenter);
-  AppContext ctx{midi, presenter, {}, {}, {}};
-  service.outPorts.push_back({0, 0, 0, "bench", kTechOutputPort});
-  midi.state().MidiOutDevice = 0;
-  midi.state().MidiChannel = 0;
-  midi.SwitchMidiOut("open");
+  test::MidiFixture f;
+  f.openOutput();
+  MemoryService& service = f.service;
+  MidiLink& midi = f.midi;
+  AppContext& ctx = f.ctx;
 
   QWidget window;
   std::int16_t lastY = 0;

@@ -9,51 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "../support/MapSoundControls.h"
 #include "core/files/SoundFile.h"
 
 namespace rotavox {
 namespace {
 
-// The value controls as plain maps; every set is logged so the order of the writes shows.
-class MapControls : public SoundControls {
- public:
-  std::map<std::string, std::string, std::less<>> texts;
-  std::map<std::string, int, std::less<>> positions;
-  std::vector<std::string> log;  // "name=value" for every set, in order
-
-  MapControls() {
-    for (const SoundFileLine& line : kSoundFileLines) {
-      if (line.kind == SoundLineKind::Text || line.kind == SoundLineKind::Octave) texts[std::string(line.control)] = "?";
-      if (line.kind == SoundLineKind::Position) positions[std::string(line.control)] = 0;
-    }
-  }
-  std::optional<std::string> text(std::string_view name) const override {
-    const auto it = texts.find(name);
-    return it == texts.end() ? std::nullopt : std::optional<std::string>(it->second);
-  }
-  bool setText(std::string_view name, std::string_view value) override {
-    const auto it = texts.find(name);
-    if (it == texts.end()) return false;
-    it->second = value;
-    log.push_back(std::string(name) + "=" + std::string(value));
-    return true;
-  }
-  std::optional<int> position(std::string_view name) const override {
-    const auto it = positions.find(name);
-    return it == positions.end() ? std::nullopt : std::optional<int>(it->second);
-  }
-  std::optional<PositionRange> positionRange(std::string_view name) const override {
-    if (!positions.count(name)) return std::nullopt;
-    return name.substr(0, 5) == "Check" ? PositionRange{0, 1} : PositionRange{0, 127};
-  }
-  bool setPosition(std::string_view name, int value) override {
-    const auto it = positions.find(name);
-    if (it == positions.end()) return false;
-    it->second = value;
-    log.push_back(std::string(name) + "=" + std::to_string(value));
-    return true;
-  }
-};
+using MapControls = test::MapSoundControls;
 
 // A sound file typed in from the format description, one string per line, CR LF added.
 std::vector<std::string> handWrittenLines() {
