@@ -38,13 +38,6 @@ class Logo : public QWidget {
   }
 };
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, QRect where) {
-  auto* l = new QLabel(text, parent);
-  l->setObjectName(name);
-  l->setGeometry(where);
-  return l;
-}
-
 }  // namespace
 
 AboutBox::AboutBox(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint) {
@@ -58,28 +51,22 @@ AboutBox::AboutBox(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::Frameless
   Frame1_->setGeometry(twipRect(150, 60, 7080, 4515));
   Frame1_->installEventFilter(this);
 
-  auto* logo = new Logo(Frame1_);
-  logo->setObjectName("imgLogo");
-  logo->setGeometry(twipRect(240, 240, 1800, 1800));
-  auto* shape = new QFrame(Frame1_);
-  shape->setObjectName("Shape1");
-  shape->setFrameShape(QFrame::HLine);
-  shape->setGeometry(twipRect(240, 2400, 6600, 60));
+  placed<Logo>(Frame1_, "imgLogo", twipRect(240, 240, 1800, 1800));
+  placed<QFrame>(Frame1_, "Shape1", twipRect(240, 2400, 6600, 60))->setFrameShape(QFrame::HLine);
 
-  QLabel* product = label(Frame1_, "lblProductName", "Product", twipRect(2300, 300, 4500, 600));
+  QLabel* product = placed<QLabel>(Frame1_, "lblProductName", twipRect(2300, 300, 4500, 600), "Product");
   QFont big = product->font();
   big.setPointSizeF(big.pointSizeF() * 2.2);
   big.setBold(true);
   product->setFont(big);
-  label(Frame1_, "lblVersion", QString::fromUtf8("Version ßeta 0.1"), twipRect(2300, 960, 4500, 300));
-  label(Frame1_, "Label1", "Betaversion", twipRect(2300, 1320, 4500, 300));
-  label(Frame1_, "lblWarning", "", twipRect(240, 2600, 6600, 600));
-  QLabel* notice = label(Frame1_, "lblFreeware",
-                         "Rotavox is freeware: you may copy and pass it on freely.\n"
-                         "A sound editor for the Waldorf microQ.",
-                         twipRect(240, 2600, 6600, 700));
+  placed<QLabel>(Frame1_, "lblVersion", twipRect(2300, 960, 4500, 300), QString::fromUtf8("Version ßeta 0.1"));
+  placed<QLabel>(Frame1_, "Label1", twipRect(2300, 1320, 4500, 300), "Betaversion");
+  placed<QLabel>(Frame1_, "lblWarning", twipRect(240, 2600, 6600, 600), "");
+  QLabel* notice = placed<QLabel>(Frame1_, "lblFreeware", twipRect(240, 2600, 6600, 700),
+                                  "Rotavox is freeware: you may copy and pass it on freely.\n"
+                                  "A sound editor for the Waldorf microQ.");
   notice->setWordWrap(true);
-  label(Frame1_, "webURL", "rotavox.example.org  -  rotavox@example.org", twipRect(240, 3600, 6600, 300));
+  placed<QLabel>(Frame1_, "webURL", twipRect(240, 3600, 6600, 300), "rotavox.example.org  -  rotavox@example.org");
 
   // Labels and the picture swallow their clicks, so only the bare frame closes the box.
   for (QWidget* w : Frame1_->findChildren<QWidget*>()) w->installEventFilter(this);

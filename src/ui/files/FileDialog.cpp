@@ -48,28 +48,14 @@ FileDialog::FileDialog(AppContext& ctx, QWidget* soundRoot, QWidget* parent, std
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(twips(5880), twips(4845));
 
-  Drive1_ = new QComboBox(this);
-  Drive1_->setObjectName("Drive1");
-  Drive1_->setGeometry(twipRect(375, 435, 3400, 315));
-  Dir1_ = new QListWidget(this);
-  Dir1_->setObjectName("Dir1");
-  Dir1_->setGeometry(twipRect(375, 840, 3400, 1890));
-  File1_ = new QListWidget(this);
-  File1_->setObjectName("File1");
-  File1_->setGeometry(twipRect(375, 2790, 3400, 1065));
-  TextFilename_ = new QLineEdit(qstr(kSoundFilePattern), this);
-  TextFilename_->setObjectName("TextFilename");
-  TextFilename_->setGeometry(twipRect(375, 4095, 3400, 330));
+  Drive1_ = placed<QComboBox>(this, "Drive1", twipRect(375, 435, 3400, 315));
+  Dir1_ = placed<QListWidget>(this, "Dir1", twipRect(375, 840, 3400, 1890));
+  File1_ = placed<QListWidget>(this, "File1", twipRect(375, 2790, 3400, 1065));
+  TextFilename_ = placed<QLineEdit>(this, "TextFilename", twipRect(375, 4095, 3400, 330), qstr(kSoundFilePattern));
   TextFilename_->setToolTip("Enter a name for your sound filename");
-  C_File_ = new QPushButton("-", this);
-  C_File_->setObjectName("C_File");
-  C_File_->setGeometry(twipRect(4140, 3000, 1350, 555));
-  Command1_ = new QPushButton("&Exit", this);
-  Command1_->setObjectName("Command1");
-  Command1_->setGeometry(twipRect(4125, 3885, 1350, 555));
-  LabelPath_ = new QLabel(this);
-  LabelPath_->setObjectName("LabelPath");
-  LabelPath_->setGeometry(twipRect(360, 4485, 5130, 270));
+  C_File_ = placed<QPushButton>(this, "C_File", twipRect(4140, 3000, 1350, 555), "-");
+  Command1_ = placed<QPushButton>(this, "Command1", twipRect(4125, 3885, 1350, 555), "&Exit");
+  LabelPath_ = placed<QLabel>(this, "LabelPath", twipRect(360, 4485, 5130, 270));
   LabelPath_->setTextFormat(Qt::PlainText);
 
   Drive1_->setAccessibleName("Drive");

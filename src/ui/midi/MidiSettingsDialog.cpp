@@ -10,24 +10,6 @@
 
 namespace rotavox {
 
-namespace {
-
-QLabel* label(QWidget* parent, const char* name, const char* text, QRect where) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->setObjectName(name);
-  l->setGeometry(where);
-  return l;
-}
-
-QComboBox* list(QWidget* parent, const char* name, QRect where) {
-  auto* c = new QComboBox(parent);
-  c->setObjectName(name);
-  c->setGeometry(where);
-  return c;
-}
-
-}  // namespace
-
 MidiSettingsDialog::MidiSettingsDialog(AppContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), ctx_(ctx), midi_(ctx.midi) {
   setObjectName("F_Midi");
@@ -35,21 +17,19 @@ MidiSettingsDialog::MidiSettingsDialog(AppContext& ctx, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(twips(5430), twips(3405));
 
-  Bezeichnung1_ = label(this, "Bezeichnung1", "MIDI-port:", twipRect(750, 600, 1815, 255));
-  label(this, "Label1", "MIDI-channel:", twipRect(3690, 600, 1275, 255));
-  label(this, "Label2", "in:", twipRect(315, 975, 360, 255));
-  AuswahlMIDIinPort_ = list(this, "AuswahlMIDIinPort", twipRect(750, 930, 2730, 315));
-  AuswahlMIDIinChannel_ = list(this, "AuswahlMIDIinChannel", twipRect(3690, 930, 1065, 315));
-  label(this, "Label3", "out:", twipRect(315, 1425, 360, 255));
-  AuswahlMIDIPort_ = list(this, "AuswahlMIDIPort", twipRect(750, 1380, 2730, 315));
-  AuswahlMIDIChannel_ = list(this, "AuswahlMIDIChannel", twipRect(3690, 1380, 1065, 315));
-  Text1_ = label(this, "Text1", "Manufacturer ID: - not set -", twipRect(750, 1905, 2400, 255));
-  Text2_ = label(this, "Text2", "Product ID: - not set -", twipRect(750, 2130, 2400, 255));
-  Text3_ = label(this, "Text3", "Driver ver.: - not set -", twipRect(750, 2340, 2400, 255));
-  Text4_ = label(this, "Text4", "Type: - not set -", twipRect(750, 2565, 2400, 255));
-  Command1_ = new QPushButton("&Close", this);
-  Command1_->setObjectName("Command1");
-  Command1_->setGeometry(twipRect(3210, 2295, 1545, 495));
+  Bezeichnung1_ = placed<QLabel>(this, "Bezeichnung1", twipRect(750, 600, 1815, 255), "MIDI-port:");
+  placed<QLabel>(this, "Label1", twipRect(3690, 600, 1275, 255), "MIDI-channel:");
+  placed<QLabel>(this, "Label2", twipRect(315, 975, 360, 255), "in:");
+  AuswahlMIDIinPort_ = placed<QComboBox>(this, "AuswahlMIDIinPort", twipRect(750, 930, 2730, 315));
+  AuswahlMIDIinChannel_ = placed<QComboBox>(this, "AuswahlMIDIinChannel", twipRect(3690, 930, 1065, 315));
+  placed<QLabel>(this, "Label3", twipRect(315, 1425, 360, 255), "out:");
+  AuswahlMIDIPort_ = placed<QComboBox>(this, "AuswahlMIDIPort", twipRect(750, 1380, 2730, 315));
+  AuswahlMIDIChannel_ = placed<QComboBox>(this, "AuswahlMIDIChannel", twipRect(3690, 1380, 1065, 315));
+  Text1_ = placed<QLabel>(this, "Text1", twipRect(750, 1905, 2400, 255), "Manufacturer ID: - not set -");
+  Text2_ = placed<QLabel>(this, "Text2", twipRect(750, 2130, 2400, 255), "Product ID: - not set -");
+  Text3_ = placed<QLabel>(this, "Text3", twipRect(750, 2340, 2400, 255), "Driver ver.: - not set -");
+  Text4_ = placed<QLabel>(this, "Text4", twipRect(750, 2565, 2400, 255), "Type: - not set -");
+  Command1_ = placed<QPushButton>(this, "Command1", twipRect(3210, 2295, 1545, 495), "&Close");
   for (QLabel* l : {Text1_, Text2_, Text3_, Text4_}) l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   AuswahlMIDIinPort_->setAccessibleName("MIDI in port");

@@ -13,33 +13,6 @@
 
 namespace rotavox {
 
-namespace {
-
-QLabel* label(QWidget* parent, const char* name, const char* text, QRect where) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->setObjectName(name);
-  l->setGeometry(where);
-  return l;
-}
-
-QLineEdit* field(QWidget* parent, const char* name, const char* text, const char* accessibleName, QRect where) {
-  auto* f = new QLineEdit(QString::fromUtf8(text), parent);
-  f->setObjectName(name);
-  f->setAccessibleName(accessibleName);
-  f->setGeometry(where);
-  return f;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const char* text, const char* accessibleName, QRect where) {
-  auto* b = new QPushButton(QString::fromUtf8(text), parent);
-  b->setObjectName(name);
-  b->setAccessibleName(accessibleName);
-  b->setGeometry(where);
-  return b;
-}
-
-}  // namespace
-
 SequencerDialog::SequencerDialog(AppContext& ctx, PlayControls& play, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx), play_(&play) {
   setObjectName("F_Sequenzer");
@@ -47,17 +20,22 @@ SequencerDialog::SequencerDialog(AppContext& ctx, PlayControls& play, QWidget* p
   setAttribute(Qt::WA_DeleteOnClose);
   setFixedSize(twips(3270), twips(3030));
 
-  Text1_ = label(this, "Text1", "Speed:", twipRect(240, 375, 900, 255));
-  TextSpeed_ = field(this, "TextSpeed", "50", "Speed", twipRect(1140, 330, 735, 345));
+  Text1_ = placed<QLabel>(this, "Text1", twipRect(240, 375, 900, 255), "Speed:");
+  TextSpeed_ = placed<QLineEdit>(this, "TextSpeed", twipRect(1140, 330, 735, 345), "50");
+  TextSpeed_->setAccessibleName("Speed");
   knobSpeed_ = new KnobWidget(TextSpeed_, 0, 100, ctx_.knob, KnobLastY, this);
   knobSpeed_->setObjectName("knobSpeed");
   knobSpeed_->setAccessibleName("Speed knob");
   knobSpeed_->move(twips(2160), twips(180));
-  Bezeichnung7_ = label(this, "Bezeichnung7", "Oktave:", twipRect(240, 1335, 900, 255));
-  OktaveMinus_ = button(this, "OktaveMinus", "-", "Octave down", twipRect(1140, 1275, 375, 375));
-  TextOktave_ = field(this, "TextOktave", "0", "Octave", twipRect(1560, 1290, 555, 345));
-  OktavePlus_ = button(this, "OktavePlus", "+", "Octave up", twipRect(2160, 1275, 375, 375));
-  Command1_ = button(this, "Command1", "&Close", "Close", twipRect(1020, 2235, 1230, 495));
+  Bezeichnung7_ = placed<QLabel>(this, "Bezeichnung7", twipRect(240, 1335, 900, 255), "Oktave:");
+  OktaveMinus_ = placed<QPushButton>(this, "OktaveMinus", twipRect(1140, 1275, 375, 375), "-");
+  OktaveMinus_->setAccessibleName("Octave down");
+  TextOktave_ = placed<QLineEdit>(this, "TextOktave", twipRect(1560, 1290, 555, 345), "0");
+  TextOktave_->setAccessibleName("Octave");
+  OktavePlus_ = placed<QPushButton>(this, "OktavePlus", twipRect(2160, 1275, 375, 375), "+");
+  OktavePlus_->setAccessibleName("Octave up");
+  Command1_ = placed<QPushButton>(this, "Command1", twipRect(1020, 2235, 1230, 495), "&Close");
+  Command1_->setAccessibleName("Close");
   TextSpeed_->setAlignment(Qt::AlignRight);
   TextOktave_->setAlignment(Qt::AlignRight);
   Text1_->setBuddy(TextSpeed_);
