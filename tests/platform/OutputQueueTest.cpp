@@ -222,3 +222,18 @@ TEST(OutputQueueDrain, WaitsForTheConsumerButNotPastAbortOrLimit) {
 
 }  // namespace
 }  // namespace rotavox
+
+namespace rotavox {
+namespace {
+
+TEST(OutputQueueDrain, CloseWaitsForTheWireTimeOfWhatIsQueuedPlusTwoSeconds) {
+  const std::pair<std::size_t, long long> cases[] = {
+      {0, 2000},       // nothing queued: only the margin
+      {2032, 3951},    // a Panic sweep: 6096 bytes at 3125 bytes a second
+      {16384, 17729},  // a full queue
+  };
+  for (const auto& [queued, ms] : cases) EXPECT_EQ(closeDrainLimit(queued).count(), ms) << queued;
+}
+
+}  // namespace
+}  // namespace rotavox

@@ -38,10 +38,6 @@ static_assert(kEventClientStart == SND_SEQ_EVENT_CLIENT_START && kEventClientExi
               kEventClientChange == SND_SEQ_EVENT_CLIENT_CHANGE && kEventPortStart == SND_SEQ_EVENT_PORT_START &&
               kEventPortExit == SND_SEQ_EVENT_PORT_EXIT && kEventPortChange == SND_SEQ_EVENT_PORT_CHANGE);
 
-// What is still queued when the output closes gets this long to reach the wire: enough for a
-// whole Panic sweep at the wire rate, short enough not to freeze the program.
-constexpr std::chrono::milliseconds kCloseDrainLimit{3000};
-
 constexpr unsigned kVirtualPortCaps = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
 constexpr unsigned kVirtualPortType =
     SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_SOFTWARE | SND_SEQ_PORT_TYPE_APPLICATION;
@@ -329,7 +325,7 @@ PortRecord AlsaSeqService::Impl::virtualRecord() const {
 
 MidiResult AlsaSeqService::Impl::closeOutput() {
   if (!output) return kMidiOk;
-  output->sender->drain(kCloseDrainLimit);
+  output->sender->drain(closeDrainLimit(output->sender->pending()));
   std::unique_ptr<Output> closing;
   {
     std::lock_guard<std::mutex> lock(mutex);

@@ -22,10 +22,6 @@
 namespace rotavox {
 
 namespace {
-constexpr std::chrono::milliseconds kCloseDrainLimit{3000};
-}  // namespace
-
-namespace {
 
 // Bytes of a short message on the wire, or 0 when the number is not one: no status byte,
 // a data byte with its top bit set, or a system exclusive start or end.
@@ -526,14 +522,14 @@ MidiResult JackService::closeOut(MidiHandle handle) {
   std::vector<Link> gone;
   {
     // What was sent before the close still reaches the wire (a Panic, then the settings
-    // dialog), within a limit that a whole Panic sweep fits into.
+    // dialog), within the time the wire needs for it.
     std::shared_ptr<Output> draining;
     {
       const std::lock_guard<std::mutex> lock(d.mu);
       const auto it = d.outputs.find(handle);
       if (it != d.outputs.end()) draining = it->second;
     }
-    if (draining && !d.dead()) draining->queue.drain(kCloseDrainLimit);
+    if (draining && !d.dead()) draining->queue.drain(closeDrainLimit(draining->queue.size()));
   }
   {
     const std::lock_guard<std::mutex> lock(d.mu);

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "core/midi/Pacing.h"
+
 namespace rotavox {
 
 namespace {
@@ -80,6 +82,12 @@ bool OutputQueue::drain(std::chrono::milliseconds limit) const {
     if (aborted() || std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+}
+
+std::chrono::milliseconds closeDrainLimit(std::size_t queuedMessages) {
+  constexpr double kBytesPerMessage = 3.0;  // the longest short message
+  const double wire = static_cast<double>(queuedMessages) * kBytesPerMessage / WirePacer::kWireBytesPerSecond;
+  return std::chrono::milliseconds(2000) + std::chrono::milliseconds(static_cast<long long>(wire * 1000.0 + 0.5));
 }
 
 std::size_t OutputQueue::size() const {

@@ -65,4 +65,9 @@ class OutputQueue {
   std::uint64_t stalledAt_ = 0;
 };
 
+// How long closing an output waits for what is still queued: the messages' time on the wire
+// at the paced rate, and two seconds more for a busy system. A whole Panic sweep gets about
+// four seconds; a frozen MIDI system never holds the program longer than that.
+std::chrono::milliseconds closeDrainLimit(std::size_t queuedMessages);
+
 }  // namespace rotavox
