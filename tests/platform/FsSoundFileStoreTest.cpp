@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "../support/MapSoundControls.h"
 #include "platform/fs/SoundFileStore.h"
 
 namespace rotavox {
@@ -18,11 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Every value control with a value of its own, so a file of them shows which line went where.
-class MapControls : public SoundControls {
- public:
-  std::map<std::string, std::string, std::less<>> texts;
-  std::map<std::string, int, std::less<>> positions;
-
+struct MapControls : test::MapSoundControls {
   explicit MapControls(int seed = 0) {
     int n = seed;
     for (const SoundFileLine& line : kSoundFileLines) {
@@ -30,30 +27,6 @@ class MapControls : public SoundControls {
       if (line.kind == SoundLineKind::Octave) texts[std::string(line.control)] = "16\"";
       if (line.kind == SoundLineKind::Position) positions[std::string(line.control)] = line.control[0] == 'C' ? n++ % 2 : n++ % 128;
     }
-  }
-  std::optional<std::string> text(std::string_view name) const override {
-    const auto it = texts.find(name);
-    return it == texts.end() ? std::nullopt : std::optional<std::string>(it->second);
-  }
-  bool setText(std::string_view name, std::string_view value) override {
-    const auto it = texts.find(name);
-    if (it == texts.end()) return false;
-    it->second = value;
-    return true;
-  }
-  std::optional<int> position(std::string_view name) const override {
-    const auto it = positions.find(name);
-    return it == positions.end() ? std::nullopt : std::optional<int>(it->second);
-  }
-  std::optional<PositionRange> positionRange(std::string_view name) const override {
-    if (!positions.count(name)) return std::nullopt;
-    return name[0] == 'C' ? PositionRange{0, 1} : PositionRange{0, 127};
-  }
-  bool setPosition(std::string_view name, int value) override {
-    const auto it = positions.find(name);
-    if (it == positions.end()) return false;
-    it->second = value;
-    return true;
   }
 };
 
