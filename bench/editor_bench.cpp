@@ -12,7 +12,7 @@
 
 #include "core/common/MessagePresenter.h"
 #include "core/midi/MidiLink.h"
-#include "platform/midi/MemoryService.h"
+#include "support/MemoryService.h"
 #include "ui/common/AppContext.h"
 #include "../tests/ui/TestSupport.h"
 #include "ui/editor/EditorPanel.h"

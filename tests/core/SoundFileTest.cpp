@@ -314,8 +314,7 @@ TEST(SoundFileLoad, ReadErrorStopsTheLoadWhereItHappens) {
 // The fuzzer's corpus: the named files are typed from the format, the others are inputs the
 // fuzzer found interesting. Each must load, or stop, without harm.
 TEST(SoundFileCorpus, EveryFileLoadsOrStopsCleanly) {
-  const std::filesystem::path dir =
-      std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "sound-files";
+  const std::filesystem::path dir = std::filesystem::path(ROTAVOX_TEST_DATA_DIR) / "sound-files";
   const std::map<std::string, std::pair<SoundFileOutcome::Kind, int>> expected{
       {"valid.rvs", {SoundFileOutcome::Kind::Done, 0}},
       {"valid-lf-only.rvs", {SoundFileOutcome::Kind::Done, 0}},

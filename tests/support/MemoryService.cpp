@@ -1,4 +1,4 @@
-#include "platform/midi/MemoryService.h"
+#include "support/MemoryService.h"
 
 namespace rotavox {
 
