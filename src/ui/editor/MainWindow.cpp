@@ -8,6 +8,7 @@
 
 #include "rotavox/version.h"
 #include "ui/about/AboutBox.h"
+#include "ui/common/ShowOrRaise.h"
 #include "ui/common/Twips.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/files/FileDialog.h"
@@ -104,25 +105,13 @@ void MainWindow::Form_Load() {
 MidiSettingsDialog* MainWindow::midiSettings() const { return midiSettings_; }
 
 void MainWindow::showMidiSettings() {
-  if (!midiSettings_) {
-    midiSettings_ = new MidiSettingsDialog(ctx_, this);
-    midiSettings_->Form_Load();
-  }
-  midiSettings_->show();
-  midiSettings_->raise();
-  midiSettings_->activateWindow();
+  showOrRaise(midiSettings_, [this] { return new MidiSettingsDialog(ctx_, this); });
 }
 
 // An open dialog is only brought forward: its start-up runs once per opening, and the
 // action button reads the new mode when pressed.
 void MainWindow::showFileDialog() {
-  if (!fileDialog_) {
-    fileDialog_ = new FileDialog(ctx_, panel_, this);
-    fileDialog_->Form_Load();
-  }
-  fileDialog_->show();
-  fileDialog_->raise();
-  fileDialog_->activateWindow();
+  showOrRaise(fileDialog_, [this] { return new FileDialog(ctx_, panel_, this); });
 }
 
 void MainWindow::Menu_OpenSound_Click() {
@@ -158,12 +147,7 @@ void MainWindow::Menu_Midisettings_Click() {
 }
 
 void MainWindow::Menu_About_Click() {
-  if (!about_) {
-    about_ = new AboutBox(this);
-    about_->Form_Load();
-  }
-  about_->show();
-  about_->raise();
+  showOrRaise(about_, [this] { return new AboutBox(this); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "ui/common/ShowOrRaise.h"
 #include "ui/common/Twips.h"
 #include "ui/play/NoteKey.h"
 #include "ui/play/SequencerDialog.h"
@@ -113,14 +114,7 @@ void PlayControls::octaveChanged(std::string_view octaveText) { apply(sequencer_
 SequencerDialog* PlayControls::settings() const { return settings_; }
 
 void PlayControls::showSettings() {
-  // A closed dialog waits for its deletion; the command makes a new one at once.
-  if (!settings_ || settings_->isHidden()) {
-    settings_ = new SequencerDialog(ctx_, *this, window_);
-    settings_->Form_Load();
-  }
-  settings_->show();
-  settings_->raise();
-  settings_->activateWindow();
+  showOrRaise(settings_, [this] { return new SequencerDialog(ctx_, *this, window_); });
 }
 
 PlayControls* installPlayControls(AppContext& ctx, QWidget* panel, QAction* startCommand, QWidget* window) {
