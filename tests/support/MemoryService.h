@@ -54,6 +54,10 @@ class MemoryService : public MidiService {
   MidiResult connect(MidiHandle in, MidiHandle out) override;
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "memory"; }
+  std::size_t pendingMessages() const override { return pending; }
+
+  // What pendingMessages() answers: tests play a slow wire by setting it.
+  std::size_t pending = 0;
 
   static constexpr MidiResult kBadDevice = 2;
   static constexpr MidiResult kBadHandle = 5;

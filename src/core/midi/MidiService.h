@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -70,6 +71,10 @@ class MidiService {
 
   // A short name of the MIDI system behind the service ("JACK", "ALSA sequencer", ...).
   virtual std::string systemName() const = 0;
+
+  // Messages handed over but not yet on the wire: those of open outputs and those of closed
+  // outputs that still go out in the background. The program waits for them before it ends.
+  virtual std::size_t pendingMessages() const { return 0; }
 };
 
 }  // namespace rotavox
