@@ -502,14 +502,14 @@ TEST(AlsaSeqPacedSender, EverythingArrivesInOrderAndNeverFasterThanTheWire) {
   auto owned = std::make_unique<ThreadedOutput>();
   ThreadedOutput& out = *owned;
   out.fullEvery = 5;
-  PacedSender sender(std::move(owned));
+  PacedSender sender(std::make_unique<DirectSink>(std::move(owned)));
 
   // Control changes and program changes, 1500 bytes: more than the burst, so the tail is paced.
   std::vector<std::uint32_t> sent;
   for (int i = 0; i < 600; ++i) {
     const std::uint32_t message = 0xB0 + 256u * (i % 128) + 65536u * (i / 128) + (i % 2 ? 0x10 : 0);
     sent.push_back(message);
-    ASSERT_EQ(sender.send(message), kMidiOk);
+    ASSERT_EQ(sendResult(sender.send(message)), kMidiOk);
   }
   ASSERT_TRUE(sender.drain(std::chrono::seconds(20)));
   sender.stop();
@@ -522,7 +522,7 @@ TEST(AlsaSeqPacedSender, EverythingArrivesInOrderAndNeverFasterThanTheWire) {
   // Up to each event, no more bytes than a burst plus what the wire carried since the first.
   double bytes = 0;
   for (const auto& [message, at] : delivered) {
-    bytes += shortMessageLength(message);
+    bytes += shortMessageBytes(message);
     const double elapsed = std::chrono::duration<double>(at - delivered.front().second).count();
     ASSERT_LE(bytes, WirePacer::kBurstBytes + WirePacer::kWireBytesPerSecond * elapsed + 0.5)
         << "after " << elapsed << " s";
@@ -533,12 +533,12 @@ TEST(AlsaSeqPacedSender, AnUnplugDropsTheQueueAndReleasesSenderAndWaitingProduce
   auto owned = std::make_unique<ThreadedOutput>();
   ThreadedOutput& out = *owned;
   out.poolFull = true;
-  PacedSender sender(std::move(owned), 8);
+  PacedSender sender(std::make_unique<DirectSink>(std::move(owned)), 8);
 
   // The producer fills the small queue and then waits for room that never comes.
   auto producer = std::async(std::launch::async, [&sender] {
     std::vector<MidiResult> results;
-    for (int note = 1; note <= 20; ++note) results.push_back(sender.send(0x90 + 256u * note));
+    for (int note = 1; note <= 20; ++note) results.push_back(sendResult(sender.send(0x90 + 256u * note)));
     return results;
   });
   while (out.attempts() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -551,7 +551,7 @@ TEST(AlsaSeqPacedSender, AnUnplugDropsTheQueueAndReleasesSenderAndWaitingProduce
   EXPECT_EQ(results.back(), kPortGone);
 
   EXPECT_EQ(sender.pending(), 0u);
-  EXPECT_EQ(sender.send(0x3C90), kPortGone);
+  EXPECT_EQ(sendResult(sender.send(0x3C90)), kPortGone);
   EXPECT_FALSE(sender.drain(std::chrono::milliseconds(10)));
   sender.stop();  // returns: the sender let go of the event it was pushing
   EXPECT_TRUE(out.delivered().empty());
@@ -561,9 +561,9 @@ TEST(AlsaSeqPacedSender, DrainGivesUpOnAStuckPortAndStopStillEnds) {
   auto owned = std::make_unique<ThreadedOutput>();
   ThreadedOutput& out = *owned;
   out.poolFull = true;
-  PacedSender sender(std::move(owned));
-  EXPECT_EQ(sender.send(0x45B0), kMidiOk);
-  EXPECT_EQ(sender.send(0xF8), kBadMessage);
+  PacedSender sender(std::make_unique<DirectSink>(std::move(owned)));
+  EXPECT_EQ(sendResult(sender.send(0x45B0)), kMidiOk);
+  EXPECT_EQ(sendResult(sender.send(0x45)), kBadMessage);
   EXPECT_FALSE(sender.drain(std::chrono::milliseconds(30)));
   EXPECT_EQ(sender.pending(), 1u);
   sender.stop();

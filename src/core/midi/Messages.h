@@ -27,10 +27,27 @@ constexpr std::uint8_t statusByte(std::uint32_t message) { return message & 0xFF
 constexpr std::uint8_t data1Byte(std::uint32_t message) { return (message >> 8) & 0xFF; }
 constexpr std::uint8_t data2Byte(std::uint32_t message) { return (message >> 16) & 0xFF; }
 
-// Bytes a short message takes on the wire: 2 for program change / channel pressure, 3 else.
-constexpr int shortMessageLength(std::uint32_t message) {
-  const std::uint8_t kind = statusByte(message) & 0xF0;
-  return (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
+// The one check of what a service may put on the wire: the bytes a short message takes there,
+// or 0 when the number is not one (no status byte, a data byte with its top bit set, a system
+// exclusive start or end, an undefined system status). Program change and channel pressure
+// take 2 bytes, the other channel messages 3; system messages 1 to 3.
+constexpr int shortMessageBytes(std::uint32_t message) {
+  const std::uint8_t status = statusByte(message);
+  int bytes = 0;
+  if (status < 0x80) return 0;
+  if (status < 0xF0) {
+    bytes = (status & 0xE0) == 0xC0 ? 2 : 3;
+  } else {
+    switch (status) {
+      case 0xF1: case 0xF3: bytes = 2; break;
+      case 0xF2: bytes = 3; break;
+      case 0xF6: case 0xF8: case 0xFA: case 0xFB: case 0xFC: case 0xFE: case 0xFF: bytes = 1; break;
+      default: return 0;
+    }
+  }
+  if (bytes >= 2 && data1Byte(message) > 0x7F) return 0;
+  if (bytes >= 3 && data2Byte(message) > 0x7F) return 0;
+  return bytes;
 }
 
 constexpr bool isDataByte(int value) { return value >= 0 && value <= 127; }

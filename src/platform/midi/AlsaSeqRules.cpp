@@ -8,7 +8,6 @@
 #include <tuple>
 
 #include "core/midi/Messages.h"
-#include "core/midi/Pacing.h"
 
 namespace rotavox::alsaseq {
 
@@ -211,9 +210,8 @@ ShortEvent decodeShort(std::uint32_t message) {
   const int data1 = data1Byte(message);
   const int data2 = data2Byte(message);
   const int channel = status & 0x0F;
-  if (status < 0x80 || status >= 0xF0 || data1 > 127) return {};
-  const bool twoBytes = shortMessageLength(message) == 2;
-  if (!twoBytes && data2 > 127) return {};
+  // The sequencer has events for channel messages only; the program sends nothing else.
+  if (shortMessageBytes(message) == 0 || status >= 0xF0) return {};
   switch (status & 0xF0) {
     case 0x80:
       return {ShortKind::NoteOff, channel, data1, data2};
@@ -266,91 +264,15 @@ DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::
   return {Delivery::Aborted, 0};
 }
 
-PacedSender::PacedSender(std::unique_ptr<DirectOutput> output, std::size_t capacity)
-    : output_(std::move(output)), queue_(capacity, &abort_) {
-  thread_ = std::thread([this] { run(); });
-}
-
-PacedSender::~PacedSender() { stop(); }
-
-void PacedSender::wakeAll() {
-  // Taking the lock between the change and the notification means the thread either sees the
-  // change in its wait predicate or is already waiting when the notification comes.
-  { std::lock_guard<std::mutex> lock(mutex_); }
-  wake_.notify_all();
-}
-
-MidiResult PacedSender::send(std::uint32_t message) {
-  if (gone()) return kPortGone;
-  if (decodeShort(message).kind == ShortKind::Invalid) return kBadMessage;
-  switch (queue_.push(message)) {
-    case OutputQueue::PushResult::Queued:
-      wakeAll();
-      return kMidiOk;
-    case OutputQueue::PushResult::Aborted:
-      return gone() ? kPortGone : kBadHandle;
-    case OutputQueue::PushResult::Stalled:
-      break;
+MidiResult sendResult(PacedSender::SendResult result) {
+  switch (result) {
+    case PacedSender::SendResult::Queued: return kMidiOk;
+    case PacedSender::SendResult::NotShort: return kBadMessage;
+    case PacedSender::SendResult::Gone: return kPortGone;
+    case PacedSender::SendResult::Stopped: return kBadHandle;
+    case PacedSender::SendResult::Stalled: break;
   }
   return resultFromReturn(-EAGAIN);
-}
-
-void PacedSender::portGone() {
-  gone_.store(true, std::memory_order_release);
-  abort_.store(true, std::memory_order_release);
-  queue_.abort();
-  queue_.discard();
-  wakeAll();
-}
-
-bool PacedSender::drain(std::chrono::milliseconds limit) {
-  // Dropped by an unplug is not gone out.
-  return !gone() && queue_.drain(limit) && !gone();
-}
-
-void PacedSender::stop() {
-  stop_.store(true, std::memory_order_release);
-  abort_.store(true, std::memory_order_release);
-  queue_.abort();
-  wakeAll();
-  if (thread_.joinable()) thread_.join();
-  queue_.discard();
-}
-
-void PacedSender::run() {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point origin = Clock::now();
-  const auto seconds = [origin] { return std::chrono::duration<double>(Clock::now() - origin).count(); };
-  const auto halted = [this] { return stop_.load() || abort_.load(); };
-  WirePacer pacer;
-
-  for (;;) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [&] { return halted() || queue_.size() > 0; });
-    }
-    if (halted()) {
-      // Gone: nothing more goes out; stay until stopped, so that stop() is the one end.
-      queue_.discard();
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stop_.load(); });
-      return;
-    }
-    std::uint32_t message = 0;
-    if (!queue_.front(message)) continue;
-
-    const int bytes = shortMessageLength(message);
-    const double due = pacer.earliest(seconds(), bytes);
-    if (due > seconds()) {
-      const auto at = origin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(due));
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (wake_.wait_until(lock, at, halted)) continue;
-    }
-    if (deliver(*output_, message, abort_).delivery == Delivery::Aborted) continue;
-    // Sent, or failed for good (the port is going): either way this event is done.
-    queue_.pop();
-    pacer.commit(std::max(due, seconds()), bytes);
-  }
 }
 
 }  // namespace rotavox::alsaseq

@@ -8,21 +8,17 @@
 // alsa-lib at compile time).
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "core/midi/MidiService.h"
-#include "platform/midi/OutputQueue.h"
+#include "platform/midi/PacedSender.h"
 
 namespace rotavox::alsaseq {
 
@@ -206,7 +202,6 @@ class DirectOutput {
   virtual int waitForRoom(int timeoutMs) = 0;
 };
 
-enum class Delivery { Sent, Failed, Aborted };
 struct DeliveryOutcome {
   Delivery delivery = Delivery::Sent;
   int error = 0;  // the failing return for Delivery::Failed
@@ -218,42 +213,19 @@ struct DeliveryOutcome {
 DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::atomic<bool>& abort,
                         int pollTimeoutMs = 50);
 
-// One open output: the queue that the program's sends go into, and the thread that takes them
-// out one by one at the wire rate and hands each to the sequencer. send() returns at once.
-class PacedSender {
+// The paced sender's sink on the sequencer: every event goes through deliver().
+class DirectSink : public MessageSink {
  public:
-  explicit PacedSender(std::unique_ptr<DirectOutput> output, std::size_t capacity = OutputQueue::kDefaultCapacity);
-  ~PacedSender();
-  PacedSender(const PacedSender&) = delete;
-  PacedSender& operator=(const PacedSender&) = delete;
-
-  // The program's thread: queues one message. kPortGone once the port went away,
-  // kBadMessage for what is no channel message.
-  MidiResult send(std::uint32_t message);
-  // Any thread: the port went away. What is queued is dropped, the thread lets go of the
-  // event it is pushing and a producer waiting for room returns; later sends fail.
-  void portGone();
-  bool gone() const { return gone_.load(std::memory_order_acquire); }
-  // Waits until everything queued went out, at most `limit`; false when something is left or
-  // an unplug dropped it.
-  bool drain(std::chrono::milliseconds limit);
-  // Ends the thread; anything still queued is dropped. The destructor does it too.
-  void stop();
-  // Messages queued and not yet handed to the sequencer.
-  std::size_t pending() const { return queue_.size(); }
+  explicit DirectSink(std::unique_ptr<DirectOutput> output) : output_(std::move(output)) {}
+  Delivery put(std::uint32_t message, const std::atomic<bool>& abort) override {
+    return deliver(*output_, message, abort).delivery;
+  }
 
  private:
-  void run();
-  void wakeAll();
-
   std::unique_ptr<DirectOutput> output_;
-  std::atomic<bool> abort_{false};  // gone or stopping: let go of the event in hand
-  std::atomic<bool> gone_{false};
-  std::atomic<bool> stop_{false};
-  OutputQueue queue_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::thread thread_;  // started last, when everything it uses is built
 };
+
+// The service's result for what the paced sender did with a send.
+MidiResult sendResult(PacedSender::SendResult result);
 
 }  // namespace rotavox::alsaseq

@@ -386,7 +386,8 @@ MidiResult AlsaSeqService::openOut(int device, MidiHandle& handle) {
     output->dest = port.address();
     output->subscribedByUs = subscribed.madeByUs;
   }
-  output->sender = std::make_unique<PacedSender>(std::make_unique<SeqDirectOutput>(impl_->seq, impl_->virtualPort));
+  output->sender = std::make_unique<PacedSender>(
+      std::make_unique<DirectSink>(std::make_unique<SeqDirectOutput>(impl_->seq, impl_->virtualPort)));
   output->handle = impl_->newHandle();
   handle = output->handle;
   std::lock_guard<std::mutex> lock(impl_->mutex);
@@ -401,7 +402,9 @@ MidiResult AlsaSeqService::closeOut(MidiHandle handle) {
 
 MidiResult AlsaSeqService::sendShort(MidiHandle handle, std::uint32_t message) {
   if (!impl_->output || impl_->output->handle != handle) return kBadHandle;
-  return impl_->output->sender->send(message);
+  // The sequencer carries channel messages only.
+  if (decodeShort(message).kind == ShortKind::Invalid) return kBadMessage;
+  return sendResult(impl_->output->sender->send(message));
 }
 
 std::string AlsaSeqService::outErrorText(MidiResult code) { return errorText(code, Direction::Output); }
