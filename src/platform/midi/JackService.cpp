@@ -9,73 +9,62 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <map>
 #include <mutex>
-#include <thread>
+#include <semaphore>
 #include <utility>
 #include <vector>
 
-#include "core/midi/Pacing.h"
-#include "platform/midi/OutputQueue.h"
+#include "core/midi/Messages.h"
+#include "platform/midi/JackRules.h"
+#include "platform/midi/PacedSender.h"
 
 namespace rotavox {
 
+using namespace jackrules;
+
 namespace {
-
-// Bytes of a short message on the wire, or 0 when the number is not one: no status byte,
-// a data byte with its top bit set, or a system exclusive start or end.
-int shortMessageBytes(std::uint32_t message) {
-  const unsigned status = message & 0xFF;
-  const unsigned data1 = (message >> 8) & 0xFF;
-  const unsigned data2 = (message >> 16) & 0xFF;
-  int bytes = 0;
-  if (status < 0x80) return 0;
-  if (status < 0xF0) {
-    bytes = (status & 0xE0) == 0xC0 ? 2 : 3;
-  } else {
-    switch (status) {
-      case 0xF1: case 0xF3: bytes = 2; break;
-      case 0xF2: bytes = 3; break;
-      case 0xF6: case 0xF8: case 0xFA: case 0xFB: case 0xFC: case 0xFE: case 0xFF: bytes = 1; break;
-      default: return 0;
-    }
-  }
-  if (bytes >= 2 && data1 > 0x7F) return 0;
-  if (bytes >= 3 && data2 > 0x7F) return 0;
-  return bytes;
-}
-
-// The driver version of the capability record: the digits of the JACK library's version as
-// hexadecimal digits, so that "1.9.21" is 0x1921 and the settings dialog shows "19.21".
-std::uint32_t jackVersionNumber() {
-  const char* text = jack_get_version_string();
-  std::uint32_t number = 0;
-  int digits = 0;
-  for (const char* p = text; p != nullptr && *p != '\0' && digits < 8; ++p) {
-    if (*p >= '0' && *p <= '9') {
-      number = number * 16 + static_cast<std::uint32_t>(*p - '0');
-      ++digits;
-    } else if (*p != '.') {
-      break;  // "1.9.17 (PipeWire ...)": only the leading version counts
-    }
-  }
-  return number;
-}
 
 // libjack writes its complaints to stderr; the program keeps no log.
 void quiet(const char*) {}
 
-constexpr std::size_t kOutputSlots = 16;
+constexpr std::size_t kOutputSlots = kMaxOutputs;
 
-struct PortInfo {
-  std::string name;     // full JACK name, "client:port"
-  std::string display;  // what the user sees in the port lists
-  bool physical = false;
+// How a closer learns that the process callback has let go of what it took from a slot. The
+// callback counts the passes it begins and ends and, while someone waits, wakes the waiter
+// through a semaphore: a post is safe in a real-time thread, a condition variable's mutex is
+// not.
+class PassWatch {
+ public:
+  // The process callback, before it reads the slots and after it is done with them.
+  void begin() noexcept { begun_.fetch_add(1, std::memory_order_seq_cst); }
+  void end() noexcept {
+    ended_.fetch_add(1, std::memory_order_seq_cst);
+    if (waiters_.load(std::memory_order_seq_cst) > 0) wake_.release();
+  }
+
+  // Waits until every pass begun before this call has ended; false at the limit. Called after
+  // a slot was emptied, a pass that begins later cannot see what the slot held.
+  bool waitForPassesSoFar(std::chrono::milliseconds limit) {
+    const std::uint64_t target = begun_.load(std::memory_order_seq_cst);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    waiters_.fetch_add(1, std::memory_order_seq_cst);
+    bool done = ended_.load(std::memory_order_seq_cst) >= target;
+    while (!done && wake_.try_acquire_until(deadline)) done = ended_.load(std::memory_order_seq_cst) >= target;
+    if (!done) done = ended_.load(std::memory_order_seq_cst) >= target;
+    waiters_.fetch_sub(1, std::memory_order_seq_cst);
+    return done;
+  }
+
+ private:
+  std::atomic<std::uint64_t> begun_{0};
+  std::atomic<std::uint64_t> ended_{0};
+  std::atomic<int> waiters_{0};
+  std::counting_semaphore<> wake_{0};
 };
 
 struct Output {
-  explicit Output(const std::atomic<bool>* serverGone) : queue(OutputQueue::kDefaultCapacity, serverGone) {}
+  explicit Output(const std::atomic<bool>* serverGone) : paced(OutputQueue::kDefaultCapacity, serverGone) {}
   MidiHandle handle = kNoMidiHandle;
   jack_port_t* port = nullptr;  // this client's own port
   std::string ownName;
@@ -86,8 +75,8 @@ struct Output {
   // The first cycle that may carry messages: JACK makes a new connection effective at the
   // start of a cycle, so events written in the cycle running while it was made are lost.
   std::uint64_t firstCycle = 0;
-  OutputQueue queue;
-  WirePacer pacer;  // the process thread's only
+  PacedQueue paced;  // its consumer side is the process thread's
+  OutputQueue& queue() { return paced.queue(); }
   std::atomic<bool> gone{false};
 };
 
@@ -106,28 +95,6 @@ struct Link {
   std::string to;
 };
 
-std::string genericText(MidiResult code) {
-  switch (code) {
-    case kMidiOk: return "No error.";
-    case JackService::kServerGone:
-      return "The JACK server has stopped. MIDI works again once the JACK server runs and Rotavox has been started "
-             "again.";
-    case JackService::kBadDevice: return "There is no MIDI port with this number.";
-    case JackService::kPortGone: return "The MIDI port is gone: its program has quit or its device was unplugged.";
-    case JackService::kPortNotCreated: return "JACK could not create a MIDI port for Rotavox.";
-    case JackService::kConnectRefused: return "JACK refused to connect the two MIDI ports.";
-    case JackService::kBadHandle: return "This MIDI port is not open.";
-    case JackService::kThruIntoOwnPort:
-      return "The MIDI thru cannot lead into Rotavox's own virtual port. Connect the input port to the programs that "
-             "listen to the virtual port, or choose another output port.";
-    case JackService::kDisconnectRefused: return "JACK refused to remove the connection between the two MIDI ports.";
-    case JackService::kNotShortMessage: return "This is not a MIDI short message.";
-    case JackService::kOutputStalled: return "The JACK server takes no MIDI from this port; the message was dropped.";
-    case JackService::kTooManyOutputs: return "Too many MIDI outputs are open at once.";
-    default: return "Unknown JACK MIDI error " + std::to_string(code) + ".";
-  }
-}
-
 }  // namespace
 
 struct JackService::Impl {
@@ -138,10 +105,10 @@ struct JackService::Impl {
   std::atomic<jack_nframes_t> sampleRate{48000};
 
   // Read by the process callback without a lock. An output is put in a slot once it is
-  // complete; before it is freed its slot is emptied and the closer waits until the
-  // callback is outside its loop (inProcess false), so the callback never sees a freed one.
+  // complete; before it is freed its slot is emptied and the closer waits until every pass
+  // of the callback begun before has ended, so the callback never sees a freed one.
   std::array<std::atomic<Output*>, kOutputSlots> slots{};
-  std::atomic<bool> inProcess{false};
+  PassWatch passes;
   std::atomic<std::uint64_t> cycles{0};  // process cycles begun
   // The process thread's own clock: frames since the server started, without the wrap of
   // the 32-bit frame time.
@@ -177,48 +144,43 @@ struct JackService::Impl {
   std::string errorText(MidiResult code) const {
     const std::lock_guard<std::mutex> lock(mu);
     const auto it = texts.find(code);
-    return it != texts.end() ? it->second : genericText(code);
+    return it != texts.end() ? it->second : jackrules::errorText(code);
   }
 
-  bool isOwnPort(const char* portName) const {
-    return std::string_view(portName).substr(0, name.size() + 1) == name + ":";
-  }
-
-  // The name a user knows a port by: its pretty name if its program gave one, the alias
-  // of a hardware port (which names the device), else the full JACK name.
-  std::string displayName(jack_port_t* port, const char* fullName, bool physical) const {
+  // What JACK tells about one port: its pretty name (metadata) and, for a hardware port,
+  // its first alias.
+  PortFacts facts(jack_port_t* port, const char* fullName) const {
+    PortFacts f;
+    f.name = fullName;
+    f.physical = (jack_port_flags(port) & JackPortIsPhysical) != 0;
     char* value = nullptr;
     char* type = nullptr;
     if (jack_get_property(jack_port_uuid(port), JACK_METADATA_PRETTY_NAME, &value, &type) == 0 && value != nullptr) {
-      std::string pretty = value;
+      f.prettyName = value;
       jack_free(value);
       if (type != nullptr) jack_free(type);
-      if (!pretty.empty()) return pretty;
     }
-    if (physical) {
+    if (f.physical) {
       const int size = jack_port_name_size();
       std::vector<char> first(static_cast<std::size_t>(size)), second(static_cast<std::size_t>(size));
       char* aliases[2] = {first.data(), second.data()};
-      if (jack_port_get_aliases(port, aliases) > 0 && first[0] != '\0') return first.data();
+      if (jack_port_get_aliases(port, aliases) > 0) f.alias = first.data();
     }
-    return fullName;
+    return f;
   }
 
-  // Other clients' MIDI ports with the given flag, sorted by full name.
+  // The MIDI ports with the given flag as the lists offer them.
   std::vector<PortInfo> listPorts(unsigned long flags) const {
-    std::vector<PortInfo> list;
+    std::vector<PortFacts> all;
     const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
-    if (ports == nullptr) return list;
+    if (ports == nullptr) return {};
     for (const char** p = ports; *p != nullptr; ++p) {
-      if (isOwnPort(*p)) continue;
+      if (isOwnPort(*p, name)) continue;  // no need to ask about them
       jack_port_t* port = jack_port_by_name(client, *p);
-      if (port == nullptr) continue;
-      const bool physical = (jack_port_flags(port) & JackPortIsPhysical) != 0;
-      list.push_back({*p, displayName(port, *p, physical), physical});
+      if (port != nullptr) all.push_back(facts(port, *p));
     }
     jack_free(ports);
-    std::sort(list.begin(), list.end(), [](const PortInfo& a, const PortInfo& b) { return a.name < b.name; });
-    return list;
+    return listedPorts(all, name);
   }
 
   // Device numbers refer to the list as it was last counted, so that a port appearing
@@ -243,12 +205,10 @@ struct JackService::Impl {
     return it == outputs.end() ? nullptr : it->second;
   }
 
-  // A free name for this client's own port: "base", "base 2", ...
-  std::string freePortName(const std::string& base) const {
-    for (int n = 1;; ++n) {
-      const std::string candidate = n == 1 ? base : base + " " + std::to_string(n);
-      if (jack_port_by_name(client, (name + ":" + candidate).c_str()) == nullptr) return candidate;
-    }
+  std::string freeOwnPortName(std::string_view base) const {
+    return freePortName(base, [this](const std::string& shortName) {
+      return jack_port_by_name(client, (name + ":" + shortName).c_str()) != nullptr;
+    });
   }
 
   void removeLinks(const std::vector<Link>& gone) const {
@@ -256,20 +216,11 @@ struct JackService::Impl {
     for (const Link& l : gone) jack_disconnect(client, l.from.c_str(), l.to.c_str());
   }
 
-  // Waits until the process callback is outside its loop over the slots.
-  bool waitForProcessCallback() const {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (inProcess.load(std::memory_order_seq_cst)) {
-      if (std::chrono::steady_clock::now() > limit) return false;
-      std::this_thread::yield();
-    }
-    return true;
-  }
 
   // Real-time: no lock, no allocation, no log.
   static int process(jack_nframes_t nframes, void* arg) {
     Impl& self = *static_cast<Impl*>(arg);
-    self.inProcess.store(true, std::memory_order_seq_cst);
+    self.passes.begin();
     const std::uint64_t cycle = self.cycles.load(std::memory_order_relaxed) + 1;
     self.cycles.store(cycle, std::memory_order_release);
     const jack_nframes_t frameTime = jack_last_frame_time(self.client);
@@ -285,7 +236,7 @@ struct JackService::Impl {
       Output* out = slot.load(std::memory_order_seq_cst);
       if (out != nullptr) drain(*out, nframes, cycle, self.frames, rate);
     }
-    self.inProcess.store(false, std::memory_order_seq_cst);
+    self.passes.end();
     return 0;
   }
 
@@ -298,22 +249,17 @@ struct JackService::Impl {
     if (cycle < out.firstCycle) return;
     const double start = static_cast<double>(cycleStart);
     std::uint32_t message = 0;
-    while (out.queue.front(message)) {
-      const int bytes = shortMessageBytes(message);
-      if (bytes == 0) {  // sendShort lets none in; nothing to put on the wire
-        out.queue.pop();
-        continue;
-      }
-      const double at = out.pacer.earliest(start / rate, bytes);
-      const double offset = std::max(0.0, std::ceil(at * rate - start - 1e-6));
+    int bytes = 0;
+    double due = 0.0;
+    while (out.paced.peek(start / rate, message, bytes, due)) {
+      const double offset = frameInCycle(due, start, rate);
       if (offset >= nframes) break;
       if (jack_midi_max_event_size(buffer) < static_cast<std::size_t>(bytes)) break;
-      if (!out.queue.pop()) continue;  // discarded meanwhile
+      if (!out.paced.take((start + offset) / rate)) continue;  // discarded meanwhile
       const auto frame = static_cast<jack_nframes_t>(offset);
       jack_midi_data_t* data = jack_midi_event_reserve(buffer, frame, static_cast<std::size_t>(bytes));
       if (data == nullptr) break;
       for (int i = 0; i < bytes; ++i) data[i] = static_cast<jack_midi_data_t>((message >> (8 * i)) & 0xFF);
-      out.pacer.commit((start + offset) / rate, bytes);
     }
   }
 
@@ -338,11 +284,10 @@ struct JackService::Impl {
     const char* portName = jack_port_name(port);
     const std::lock_guard<std::mutex> lock(self.mu);
     for (auto& [handle, out] : self.outputs) {
-      if (out->target == nullptr) continue;
-      if (out->target == port || (portName != nullptr && out->targetName == portName)) {
+      if (takesAwayTarget(out->target == port, portName != nullptr ? portName : "", out->targetName)) {
         out->gone.store(true, std::memory_order_release);
-        out->queue.abort();
-        out->queue.discard();
+        out->queue().abort();
+        out->queue().discard();
       }
     }
   }
@@ -363,7 +308,7 @@ std::unique_ptr<JackService> JackService::open(const char* clientName, const cha
   auto impl = std::make_unique<Impl>();
   impl->client = client;
   impl->name = jack_get_client_name(client);
-  impl->driverVersion = jackVersionNumber();
+  impl->driverVersion = versionNumber(jack_get_version_string());
   impl->sampleRate.store(jack_get_sample_rate(client));
   jack_set_process_callback(client, &Impl::process, impl.get());
   jack_set_sample_rate_callback(client, &Impl::sampleRateChanged, impl.get());
@@ -407,7 +352,7 @@ std::string JackService::ownPortName(MidiHandle out) const {
 
 std::size_t JackService::queuedMessages(MidiHandle out) const {
   const std::shared_ptr<Output> o = impl_->findOutput(out);
-  return o ? o->queue.size() : 0;
+  return o ? o->queue().size() : 0;
 }
 
 unsigned JackService::outDeviceCount() { return impl_->refresh(true); }
@@ -416,44 +361,36 @@ MidiResult JackService::outCaps(int device, MidiOutCaps& caps) {
   Impl& d = *impl_;
   if (!d.listed(true)) d.refresh(true);
   const std::lock_guard<std::mutex> lock(d.mu);
-  const int n = static_cast<int>(d.outList.size());
-  if (device == kMidiMapperDevice || device == n) {
-    caps = MidiOutCaps{0, 0, d.driverVersion, d.name + " virtual out", kTechMapper};
-    return kMidiOk;
+  const OutChoice choice = outChoice(device, d.outList.size());
+  switch (choice.kind) {
+    case OutChoice::VirtualPort: caps = virtualPortCaps(d.name, d.driverVersion); return kMidiOk;
+    case OutChoice::Port: caps = outCapsOf(d.outList[choice.index], d.driverVersion); return kMidiOk;
+    case OutChoice::NoSuchPort: break;
   }
-  if (device < 0 || device > n) {
-    d.texts[kBadDevice] = "There is no MIDI output port number " + std::to_string(device) + ".";
-    return kBadDevice;
-  }
-  const PortInfo& p = d.outList[static_cast<std::size_t>(device)];
-  // A hardware port leads to an instrument's socket; another program's port is a program
-  // that plays, which is what the record calls an internal synth.
-  caps = MidiOutCaps{0, 0, d.driverVersion, p.display, p.physical ? kTechOutputPort : kTechInternalSynth};
-  return kMidiOk;
+  d.texts[kBadDevice] = noSuchPortText(true, device);
+  return kBadDevice;
 }
 
 MidiResult JackService::openOut(int device, MidiHandle& handle) {
   Impl& d = *impl_;
-  if (d.dead()) return d.fail(kServerGone);
+  if (d.dead()) return d.fail(resultWithServerGone(Call::OpenOut));
   if (!d.listed(true)) d.refresh(true);
   PortInfo target;
   bool virtualPort = false;
   {
     const std::lock_guard<std::mutex> lock(d.mu);
-    const int n = static_cast<int>(d.outList.size());
-    virtualPort = device == kMidiMapperDevice || device == n;
-    if (!virtualPort && (device < 0 || device > n)) {
-      d.texts[kBadDevice] = "There is no MIDI output port number " + std::to_string(device) + ".";
+    const OutChoice choice = outChoice(device, d.outList.size());
+    if (choice.kind == OutChoice::NoSuchPort) {
+      d.texts[kBadDevice] = noSuchPortText(true, device);
       return kBadDevice;
     }
-    if (!virtualPort) target = d.outList[static_cast<std::size_t>(device)];
+    virtualPort = choice.kind == OutChoice::VirtualPort;
+    if (!virtualPort) target = d.outList[choice.index];
   }
   jack_port_t* targetPort = nullptr;
   if (!virtualPort) {
     targetPort = jack_port_by_name(d.client, target.name.c_str());
-    if (targetPort == nullptr)
-      return d.fail(kPortGone, "The MIDI port \"" + target.display +
-                                   "\" is gone: its program has quit or its device was unplugged.");
+    if (targetPort == nullptr) return d.fail(kPortGone, portGoneText(target.display));
   }
   {
     const std::lock_guard<std::mutex> lock(d.mu);
@@ -463,20 +400,20 @@ MidiResult JackService::openOut(int device, MidiHandle& handle) {
     }
   }
 
-  const std::string ownShort = d.freePortName(virtualPort ? "virtual out" : "midi out");
+  const std::string ownShort = d.freeOwnPortName(virtualPort ? "virtual out" : "midi out");
   jack_port_t* own = jack_port_register(d.client, ownShort.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  if (own == nullptr)
-    return d.fail(kPortNotCreated, "JACK could not create the MIDI port \"" + d.name + ":" + ownShort + "\".");
+  if (own == nullptr) return d.fail(kPortNotCreated, portNotCreatedText(d.name + ":" + ownShort));
   const std::string ownName = jack_port_name(own);
   if (!virtualPort) {
     const int r = jack_connect(d.client, ownName.c_str(), target.name.c_str());
     if (r != 0 && r != EEXIST) {
       jack_port_unregister(d.client, own);
-      if (d.dead()) return d.fail(kServerGone);
-      if (jack_port_by_name(d.client, target.name.c_str()) == nullptr)
-        return d.fail(kPortGone, "The MIDI port \"" + target.display +
-                                     "\" is gone: its program has quit or its device was unplugged.");
-      return d.fail(kConnectRefused, "JACK refused to connect \"" + ownName + "\" to \"" + target.name + "\".");
+      const bool stillThere = jack_port_by_name(d.client, target.name.c_str()) != nullptr;
+      switch (const MidiResult result = connectOutcome(r, d.dead(), stillThere).result) {
+        case kPortGone: return d.fail(kPortGone, portGoneText(target.display));
+        case kConnectRefused: return d.fail(kConnectRefused, connectRefusedText(ownName, target.name));
+        default: return d.fail(result);
+      }
     }
   }
 
@@ -510,7 +447,7 @@ MidiResult JackService::openOut(int device, MidiHandle& handle) {
   // port-registration notice.
   if (!virtualPort && jack_port_by_name(d.client, target.name.c_str()) == nullptr) {
     out->gone = true;
-    out->queue.abort();
+    out->queue().abort();
   }
   handle = out->handle;
   return kMidiOk;
@@ -523,13 +460,8 @@ MidiResult JackService::closeOut(MidiHandle handle) {
   {
     // What was sent before the close still reaches the wire (a Panic, then the settings
     // dialog), within the time the wire needs for it.
-    std::shared_ptr<Output> draining;
-    {
-      const std::lock_guard<std::mutex> lock(d.mu);
-      const auto it = d.outputs.find(handle);
-      if (it != d.outputs.end()) draining = it->second;
-    }
-    if (draining && !d.dead()) draining->queue.drain(closeDrainLimit(draining->queue.size()));
+    std::shared_ptr<Output> draining = d.findOutput(handle);
+    if (draining && !d.dead()) draining->queue().drain(closeDrainLimit(draining->queue().size()));
   }
   {
     const std::lock_guard<std::mutex> lock(d.mu);
@@ -551,25 +483,26 @@ MidiResult JackService::closeOut(MidiHandle handle) {
       }
     }
   }
-  out->queue.abort();
-  out->queue.discard();
-  if (!d.waitForProcessCallback()) {
+  out->queue().abort();
+  out->queue().discard();
+  if (!d.passes.waitForPassesSoFar(std::chrono::seconds(2))) {
     const std::lock_guard<std::mutex> lock(d.mu);
     d.stuck.push_back(out);
   }
   d.removeLinks(gone);
-  if (!d.dead()) jack_port_unregister(d.client, out->port);
+  if (d.dead()) return resultWithServerGone(Call::CloseOut);
+  jack_port_unregister(d.client, out->port);
   return kMidiOk;
 }
 
 MidiResult JackService::sendShort(MidiHandle handle, std::uint32_t message) {
   Impl& d = *impl_;
-  if (d.dead()) return kServerGone;
+  if (d.dead()) return resultWithServerGone(Call::Send);
   if (shortMessageBytes(message) == 0) return kNotShortMessage;
   const std::shared_ptr<Output> out = d.findOutput(handle);
   if (!out) return kBadHandle;
   if (out->gone.load(std::memory_order_acquire)) return kPortGone;
-  switch (out->queue.push(message)) {
+  switch (out->queue().push(message)) {
     case OutputQueue::PushResult::Queued: return kMidiOk;
     case OutputQueue::PushResult::Stalled: return kOutputStalled;
     case OutputQueue::PushResult::Aborted: break;
@@ -585,33 +518,31 @@ MidiResult JackService::inCaps(int device, MidiInCaps& caps) {
   Impl& d = *impl_;
   if (!d.listed(false)) d.refresh(false);
   const std::lock_guard<std::mutex> lock(d.mu);
-  if (device < 0 || device >= static_cast<int>(d.inList.size())) {
-    d.texts[kBadDevice] = "There is no MIDI input port number " + std::to_string(device) + ".";
+  if (!inDeviceListed(device, d.inList.size())) {
+    d.texts[kBadDevice] = noSuchPortText(false, device);
     return kBadDevice;
   }
-  caps = MidiInCaps{0, 0, d.driverVersion, d.inList[static_cast<std::size_t>(device)].display};
+  caps = inCapsOf(d.inList[static_cast<std::size_t>(device)], d.driverVersion);
   return kMidiOk;
 }
 
 MidiResult JackService::openIn(int device, MidiHandle& handle) {
   Impl& d = *impl_;
-  if (d.dead()) return d.fail(kServerGone);
-  if (device == -1) return d.fail(kBadDevice, "No MIDI input port is chosen.");
+  if (d.dead()) return d.fail(resultWithServerGone(Call::OpenIn));
+  if (device == -1) return d.fail(kBadDevice, noInputChosenText());
   if (!d.listed(false)) d.refresh(false);
   Input in;
   {
     const std::lock_guard<std::mutex> lock(d.mu);
-    if (device < 0 || device >= static_cast<int>(d.inList.size())) {
-      d.texts[kBadDevice] = "There is no MIDI input port number " + std::to_string(device) + ".";
+    if (!inDeviceListed(device, d.inList.size())) {
+      d.texts[kBadDevice] = noSuchPortText(false, device);
       return kBadDevice;
     }
     in.name = d.inList[static_cast<std::size_t>(device)].name;
     in.display = d.inList[static_cast<std::size_t>(device)].display;
   }
   in.port = jack_port_by_name(d.client, in.name.c_str());
-  if (in.port == nullptr)
-    return d.fail(kPortGone,
-                  "The MIDI port \"" + in.display + "\" is gone: its program has quit or its device was unplugged.");
+  if (in.port == nullptr) return d.fail(kPortGone, portGoneText(in.display));
   const std::lock_guard<std::mutex> lock(d.mu);
   handle = d.nextHandle++;
   d.inputs[handle] = std::move(in);
@@ -655,7 +586,7 @@ std::string JackService::inErrorText(MidiResult code) { return impl_->errorText(
 
 MidiResult JackService::connect(MidiHandle in, MidiHandle out) {
   Impl& d = *impl_;
-  if (d.dead()) return d.fail(kServerGone);
+  if (d.dead()) return d.fail(resultWithServerGone(Call::Connect));
   std::string from;
   std::string fromDisplay;
   std::string to;
@@ -680,15 +611,11 @@ MidiResult JackService::connect(MidiHandle in, MidiHandle out) {
     toDisplay = o->second->targetDisplay;
   }
   for (const auto& [portName, display] : {std::pair{from, fromDisplay}, std::pair{to, toDisplay}})
-    if (jack_port_by_name(d.client, portName.c_str()) == nullptr)
-      return d.fail(kPortGone,
-                    "The MIDI port \"" + display + "\" is gone: its program has quit or its device was unplugged.");
-  const int r = jack_connect(d.client, from.c_str(), to.c_str());
-  if (r == EEXIST) return kMidiOk;  // made by someone else: not ours to remove later
-  if (r != 0) {
-    if (d.dead()) return d.fail(kServerGone);
-    return d.fail(kConnectRefused, "JACK refused to connect \"" + from + "\" to \"" + to + "\".");
-  }
+    if (jack_port_by_name(d.client, portName.c_str()) == nullptr) return d.fail(kPortGone, portGoneText(display));
+  const ConnectOutcome outcome = connectOutcome(jack_connect(d.client, from.c_str(), to.c_str()), d.dead(), true);
+  if (outcome.result == kConnectRefused) return d.fail(kConnectRefused, connectRefusedText(from, to));
+  if (outcome.result != kMidiOk) return d.fail(outcome.result);
+  if (!outcome.madeByUs) return kMidiOk;  // made by someone else: not ours to remove later
   const std::lock_guard<std::mutex> lock(d.mu);
   d.links.push_back({in, out, from, to});
   return kMidiOk;
@@ -709,7 +636,7 @@ MidiResult JackService::disconnect(MidiHandle in, MidiHandle out) {
     link = *l;
     d.links.erase(l);
   }
-  if (d.dead()) return kMidiOk;
+  if (d.dead()) return resultWithServerGone(Call::Disconnect);
   if (jack_disconnect(d.client, link.from.c_str(), link.to.c_str()) == 0) return kMidiOk;
   jack_port_t* from = jack_port_by_name(d.client, link.from.c_str());
   if (from == nullptr || !jack_port_connected_to(from, link.to.c_str())) return kMidiOk;  // gone anyway
@@ -717,8 +644,7 @@ MidiResult JackService::disconnect(MidiHandle in, MidiHandle out) {
     const std::lock_guard<std::mutex> lock(d.mu);
     d.links.push_back(link);
   }
-  return d.fail(kDisconnectRefused,
-                "JACK refused to remove the connection from \"" + link.from + "\" to \"" + link.to + "\".");
+  return d.fail(kDisconnectRefused, disconnectRefusedText(link.from, link.to));
 }
 
 std::unique_ptr<MidiService> tryOpenJackService(const char* clientName, const char* serverName) {

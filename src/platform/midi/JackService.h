@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/midi/MidiService.h"
+#include "platform/midi/JackRules.h"
 
 namespace rotavox {
 
@@ -17,18 +18,19 @@ namespace rotavox {
 // the two foreign ports, so the data never passes through the program.
 class JackService : public MidiService {
  public:
+  // The result codes; their texts are in JackRules.
   enum Error : MidiResult {
-    kServerGone = 1,
-    kBadDevice,
-    kPortGone,
-    kPortNotCreated,
-    kConnectRefused,
-    kBadHandle,
-    kThruIntoOwnPort,
-    kDisconnectRefused,
-    kNotShortMessage,
-    kOutputStalled,
-    kTooManyOutputs,
+    kServerGone = jackrules::kServerGone,
+    kBadDevice = jackrules::kBadDevice,
+    kPortGone = jackrules::kPortGone,
+    kPortNotCreated = jackrules::kPortNotCreated,
+    kConnectRefused = jackrules::kConnectRefused,
+    kBadHandle = jackrules::kBadHandle,
+    kThruIntoOwnPort = jackrules::kThruIntoOwnPort,
+    kDisconnectRefused = jackrules::kDisconnectRefused,
+    kNotShortMessage = jackrules::kNotShortMessage,
+    kOutputStalled = jackrules::kOutputStalled,
+    kTooManyOutputs = jackrules::kTooManyOutputs,
   };
 
   // A client on the named JACK server (nullptr: the default one, which JACK_DEFAULT_SERVER
