@@ -38,6 +38,27 @@ TEST(PathRule, SplitsPathsIntoFolderAndName) {
   EXPECT_EQ(folderOf("bass.rvs"), "");
 }
 
+TEST(PathRule, ReadableNamesOfAnyBytes) {
+  struct Case {
+    std::string bytes, shown;
+  };
+  const std::vector<Case> cases{
+      {"bass.rvs", "bass.rvs"},
+      {"Kl\xc3\xa4nge.rvs", "Kl\xc3\xa4nge.rvs"},            // UTF-8 stays
+      {"Kl\xe4nge.rvs", "Kl\xc3\xa4nge.rvs"},                 // Latin-1 reads the same
+      {"bad\xff\xfe name.rvs", "bad\xc3\xbf\xc3\xbe name.rvs"},
+      {"\xe2\x82\xac \xf0\x9f\x8e\xb9", "\xe2\x82\xac \xf0\x9f\x8e\xb9"},  // three- and four-byte characters
+      {"cut\xe2\x82", "cut\xc3\xa2\xef\xbf\xbd"},          // a character cut short
+      {"\xc0\xaf", "\xc3\x80\xc2\xaf"},                       // an overlong "/" is no "/"
+      {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xef\xbf\xbd"},      // a surrogate
+      {"\xf4\x90\x80\x80", "\xc3\xb4\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},  // beyond U+10FFFF
+      {"a\nb\tc\x1b\x7f", "a\xe2\x90\x8a" "b\xe2\x90\x89" "c\xe2\x90\x9b\xe2\x90\xa1"},
+      {"c1\xc2\x85", "c1\xef\xbf\xbd"},                      // an invisible C1 control
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(readableName(c.bytes), c.shown) << c.bytes;
+}
+
 TEST(PathRule, FilePatterns) {
   struct Case {
     std::string name, pattern;

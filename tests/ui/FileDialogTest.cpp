@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -69,15 +72,16 @@ struct FileDialogTest : ::testing::Test {
   }
   static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-  QListWidgetItem* folderItem(const QString& path) {
+  QListWidgetItem* folderItem(const std::string& path) {
     for (int i = 0; i < dialog->Dir1()->count(); ++i)
-      if (dialog->Dir1()->item(i)->data(Qt::UserRole).toString() == path) return dialog->Dir1()->item(i);
+      if (dialog->Dir1()->item(i)->data(Qt::UserRole).toByteArray() == QByteArray::fromStdString(path))
+        return dialog->Dir1()->item(i);
     return nullptr;
   }
   // A double click on the folder list's entry for `path`, as the user moves into a folder.
-  void enterFolder(const QString& path) {
+  void enterFolder(const std::string& path) {
     QListWidgetItem* item = folderItem(path);
-    ASSERT_NE(item, nullptr) << path.toStdString();
+    ASSERT_NE(item, nullptr) << path;
     QListWidget* list = dialog->Dir1();
     // What a real double click delivers: press, release, double click, release.
     const QPoint at = list->visualItemRect(item).center();
@@ -283,13 +287,51 @@ TEST_F(FileDialogTest, ModeChangedWhileOpenRetitlesAtTheNextPathChange) {
   EXPECT_EQ(dialog->windowTitle(), "Save /home/ann/x.rvs");
 }
 
+// Names are bytes: two files whose names read alike each give their own path, and a drive and
+// folder whose names are not UTF-8 are reached under their own bytes.
+TEST_F(FileDialogTest, ListedNamesKeepTheirOwnBytes) {
+  const std::string usb = "/media/Kl\xe4nge", bank = usb + "/B\xe4sse";
+  model.driveList.push_back(usb);
+  model.subfolders["/media"].push_back("Kl\xe4nge");
+  model.subfolders[usb] = {"B\xe4sse"};
+  model.subfolders[bank] = {};
+  model.fileNames[bank] = {"Kl\xc3\xa4nge.rvs", "Kl\xe4nge.rvs"};
+  open("Save");
+  chooseDrive(QString::fromUtf8("/media/Kl\u00e4nge"));
+  EXPECT_EQ(dialog->dir1Path(), usb);
+  ASSERT_NE(folderItem(bank), nullptr);
+  EXPECT_EQ(folderItem(bank)->text().trimmed().toStdString(), "B\u00e4sse");
+  enterFolder(bank);
+  ASSERT_EQ(dialog->dir1Path(), bank);
+  EXPECT_EQ(f.ctx.files.LastSoundFolder, bank);
+
+  QListWidget* files = dialog->File1();
+  ASSERT_EQ(files->count(), 2);
+  EXPECT_EQ(files->item(0)->text(), files->item(1)->text()) << "both read Kl\u00e4nge.rvs";
+  auto click = [&](int row) {
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->visualItemRect(files->item(row)).center());
+  };
+  const QString shownPath = QString::fromUtf8("/media/Kl\u00e4nge/B\u00e4sse/Kl\u00e4nge.rvs");
+  for (int row : {1, 0, 1}) {
+    click(row);
+    EXPECT_EQ(dialog->labelPath(), bank + "/" + model.fileNames[bank][static_cast<std::size_t>(row)]) << row;
+    EXPECT_EQ(label().toStdString(), shownPath.toStdString());
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "Save " + shownPath.toStdString());
+  }
+  // An edited name is the text typed, in UTF-8.
+  QTest::keyClicks(dialog->TextFilename(), "2");
+  EXPECT_EQ(dialog->labelPath(), bank + "/Kl\xc3\xa4nge.rvs2.rvs");
+  EXPECT_TRUE(f.presenter.boxes.empty());
+}
+
 // Renders the dialog in both modes for a look, on the real file system of a made-up folder.
 TEST_F(FileDialogTest, RendersBothModes) {
   char name[] = "/tmp/rotavox-look-XXXXXX";
   const std::string folder = ::mkdtemp(name);
-  QDir(QString::fromStdString(folder)).mkdir("pads");
-  for (const char* file : {"bass.rvs", "lead.rvs", "strings.rvs"})
-    QFile(QString::fromStdString(folder + "/" + file)).open(QIODevice::WriteOnly);
+  // Names from other systems too: Latin-1 bytes, and a tab that a paste left in a name.
+  for (const char* sub : {"pads", "B\xe4sse"}) ::mkdir((folder + "/" + sub).c_str(), 0755);
+  for (const char* file : {"bass.rvs", "lead.rvs", "strings.rvs", "Kl\xe4nge.rvs", "tab\tbed.rvs"})
+    ::close(::open((folder + "/" + file).c_str(), O_WRONLY | O_CREAT, 0644));
   QDir().mkpath(ROTAVOX_SCREENSHOT_DIR);
   for (const char* mode : {"Open", "Save"}) {
     f.ctx.files.FileDialogMode = mode;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -250,6 +251,16 @@ struct SoundFileDialogTest : ::testing::Test {
     dialog->TextFilename()->clear();
     QTest::keyClicks(dialog->TextFilename(), name);
   }
+  // Double-clicks the folder list's entry that reads `shown`, as the user moves into a folder.
+  void enterFolder(const QString& shown) {
+    QListWidget* list = dialog->Dir1();
+    const QList<QListWidgetItem*> found = list->findItems(shown, Qt::MatchEndsWith);
+    ASSERT_EQ(found.size(), 1) << shown.toStdString();
+    ASSERT_EQ(found[0]->text().trimmed(), shown);
+    const QPoint at = list->visualItemRect(found[0]).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+  }
   void clickFile(const QString& name) {
     const QList<QListWidgetItem*> found = dialog->File1()->findItems(name, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << name.toStdString();
@@ -424,6 +435,70 @@ TEST_F(SoundFileDialogTest, MissingFileGivesTheGeneralMessage) {
   EXPECT_FALSE(pressAction());
   EXPECT_EQ(boxes(), (std::vector<Box>{{"Error writing/reading file: " + (dir / "nothing.rvs").string(),
                                         " 3: File not found"}}));
+}
+
+}  // namespace
+}  // namespace rotavox
+
+namespace rotavox {
+namespace {
+
+// Names from other systems need not be UTF-8: a Latin-1 "Kl\xe4nge", stray bytes. They are
+// listed readably and open and save under their own bytes, in folders of such names too.
+TEST_F(SoundFileDialogTest, NamesThatAreNotUtf8OpenAndSaveUnderTheirOwnBytes) {
+  struct Case {
+    std::string folder, file;  // the bytes on the disk
+    QString shownFolder, shownFile;
+  };
+  const std::vector<Case> cases{
+      {"", "Kl\xe4nge.rvs", "", "Kl\u00e4nge.rvs"},
+      {"", "bad\xff\xfe name.rvs", "", "bad\u00ff\u00fe name.rvs"},
+      {"B\xe4sse", "Kl\xe4nge.rvs", "B\u00e4sse", "Kl\u00e4nge.rvs"},
+      {"ok", "Kl\xc3\xa4nge.rvs", "ok", "Kl\u00e4nge.rvs"},  // UTF-8 itself
+  };
+  for (const Case& c : cases) {
+    const std::string where = c.folder.empty() ? c.file : c.folder + "/" + c.file;
+    const fs::path folder = c.folder.empty() ? dir : dir / c.folder;
+    fs::create_directories(folder);
+    std::ofstream(folder / c.file, std::ios::binary) << crlf(soundLines());
+    f.ctx.files.LastSoundFolder = dir.string();
+    panel = std::make_unique<StandInPanel>(f.ctx);
+    f.presenter.boxes.clear();
+
+    open("Open");
+    if (!c.folder.empty()) enterFolder(c.shownFolder);
+    EXPECT_EQ(f.ctx.files.LastSoundFolder, folder.string()) << where;
+    clickFile(c.shownFile);
+    const QString shownPath = QString::fromStdString(dir.string()) + "/" +
+                              (c.folder.empty() ? c.shownFile : c.shownFolder + "/" + c.shownFile);
+    EXPECT_EQ(dialog->LabelPath()->text().toStdString(), shownPath.toStdString()) << where;
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "Open " + shownPath.toStdString()) << where;
+    EXPECT_TRUE(pressAction()) << where;
+    EXPECT_EQ(boxes(), std::vector<Box>{}) << where;
+    EXPECT_EQ(sent(), sendsOfLines(2, 68)) << where;
+
+    // Saved back over the same file, not beside it under a look-alike name.
+    std::ofstream(folder / c.file, std::ios::binary) << "an older sound";
+    for (const SoundRow& row : kSound) setShown(panel.get(), row);
+    open("Save");
+    clickFile(c.shownFile);
+    EXPECT_TRUE(pressAction()) << where;
+    EXPECT_EQ(boxes(), std::vector<Box>{}) << where;
+    EXPECT_EQ(readFile(folder / c.file), crlf(soundLines())) << where;
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << where;
+    fs::remove(folder / c.file);
+  }
+}
+
+// A file that cannot be saved under its listed name names it readably in the message.
+TEST_F(SoundFileDialogTest, ErrorTitleShowsAnOddNameReadably) {
+  std::ofstream(dir / "Kl\xe4nge.rvs", std::ios::binary) << crlf(soundLines());
+  ASSERT_EQ(::chmod((dir / "Kl\xe4nge.rvs").c_str(), 0444), 0);
+  open("Save");
+  clickFile("Kl\u00e4nge.rvs");
+  EXPECT_FALSE(pressAction());
+  EXPECT_EQ(boxes(), (std::vector<Box>{{"Error writing/reading file: " + dir.string() + "/Kl\xc3\xa4nge.rvs",
+                                        " 4: Permission denied"}}));
 }
 
 }  // namespace

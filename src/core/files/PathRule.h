@@ -25,6 +25,13 @@ std::string_view folderOf(std::string_view path, char separator = '/');
 // one character; everything else must match exactly, letter case included.
 bool matchesPattern(std::string_view name, std::string_view pattern);
 
+// A file or folder name as the dialog shows it, in UTF-8. Names are bytes, and those from
+// other systems need not be UTF-8: a byte that is not part of a UTF-8 character shows as its
+// Latin-1 letter (a Latin-1 "Kl\xe4nge" reads "Klänge"), or as U+FFFD where that would be an
+// invisible control; control characters show as their pictures (U+2400 ...) so that a line
+// feed cannot break a list row.
+std::string readableName(std::string_view bytes);
+
 // True when a file name holds a wildcard of the file list patterns and so cannot name one file.
 bool holdsWildcard(std::string_view name);
 

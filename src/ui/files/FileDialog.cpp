@@ -17,10 +17,17 @@ namespace rotavox {
 
 namespace {
 
-constexpr int kFolderRole = Qt::UserRole;
+// Where the lists keep an entry's bytes: a folder's full path, a file's or a drive's name.
+constexpr int kBytesRole = Qt::UserRole;
 
 std::string utf8(const QString& s) { return s.toStdString(); }
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString shown(std::string_view bytes) { return qstr(readableName(bytes)); }
+QByteArray rawBytes(std::string_view s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
+std::string bytesOf(const QVariant& v) {
+  const QByteArray b = v.toByteArray();
+  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
 
 std::string joinPath(const std::string& folder, const std::string& name) {
   return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
@@ -73,10 +80,10 @@ FileDialog::FileDialog(AppContext& ctx, QWidget* soundRoot, QWidget* parent, std
   drives_ = fs_->drives();
   const std::string start = withoutTrailingSeparator(fs_->currentFolder());
   const QIcon driveIcon = style()->standardIcon(QStyle::SP_DriveHDIcon);
-  for (const std::string& d : drives_) Drive1_->addItem(driveIcon, qstr(d));
-  Drive1_->setCurrentIndex(Drive1_->findText(qstr(driveHolding(start, drives_))));
+  for (const std::string& d : drives_) Drive1_->addItem(driveIcon, shown(d), rawBytes(d));
+  Drive1_->setCurrentIndex(Drive1_->findData(rawBytes(driveHolding(start, drives_))));
   if (fs_->folders(start).ok()) {
-    dir1Path_ = qstr(start);
+    dir1Path_ = start;
     driveFolders_[driveHolding(start, drives_)] = dir1Path_;
     fillFolderList();
     fillFileList();
@@ -106,27 +113,29 @@ void FileDialog::Form_Load() {
   // folder shown before the remembered one is reached.
   const std::string remembered = ctx_.files.LastSoundFolder;
   if (remembered != "?") {
-    setDrive(qstr(driveHolding(remembered, drives_)));
-    if (const FileErrorCode error = setDir1Path(qstr(remembered)); error != FileErrorCode::None)
+    setDrive(driveHolding(remembered, drives_));
+    if (const FileErrorCode error = setDir1Path(remembered); error != FileErrorCode::None)
       showInvalidSelection(error);
   }
-  ctx_.files.DialogStartDrive = utf8(Drive1_->currentText());
+  ctx_.files.DialogStartDrive = currentDrive();
 }
 
-bool FileDialog::setDrive(const QString& drive) {
-  const int index = Drive1_->findText(drive, Qt::MatchExactly);
+std::string FileDialog::currentDrive() const { return bytesOf(Drive1_->currentData(kBytesRole)); }
+
+bool FileDialog::setDrive(const std::string& drive) {
+  const int index = Drive1_->findData(rawBytes(drive), kBytesRole);
   if (index < 0) return false;
   Drive1_->setCurrentIndex(index);
   return true;
 }
 
-FileErrorCode FileDialog::setDir1Path(const QString& path) {
-  const std::string folder = withoutTrailingSeparator(utf8(path));
+FileErrorCode FileDialog::setDir1Path(const std::string& path) {
+  const std::string folder = withoutTrailingSeparator(path);
   // A folder that cannot be listed is not shown at all; the list keeps the last good one.
   const FolderListing listing = fs_->folders(folder);
   if (!listing.ok()) return listing.error;
-  const bool changed = qstr(folder) != dir1Path_;
-  dir1Path_ = qstr(folder);
+  const bool changed = folder != dir1Path_;
+  dir1Path_ = folder;
   fillFolderList();
   if (changed) Dir1_Change();
   return FileErrorCode::None;
@@ -135,7 +144,7 @@ FileErrorCode FileDialog::setDir1Path(const QString& path) {
 // The folder list shows the way from the drive's top folder down to the current folder, then
 // the current folder's sub-folders; activating an entry moves there.
 void FileDialog::fillFolderList() {
-  const std::string folder = utf8(dir1Path_);
+  const std::string& folder = dir1Path_;
   std::string top = driveHolding(folder, drives_);
   if (top.empty()) top = "/";
   std::vector<std::string> way{top};
@@ -159,27 +168,40 @@ void FileDialog::fillFolderList() {
   Dir1_->clear();
   for (std::size_t depth = 0; depth < way.size(); ++depth) {
     const std::string label = depth == 0 ? way[0] : std::string(fileNameOf(way[depth]));
-    auto* item = new QListWidgetItem(open, QString(static_cast<int>(depth) * 2, ' ') + qstr(label), Dir1_);
-    item->setData(kFolderRole, qstr(way[depth]));
+    auto* item = new QListWidgetItem(open, QString(static_cast<int>(depth) * 2, ' ') + shown(label), Dir1_);
+    item->setData(kBytesRole, rawBytes(way[depth]));
   }
   Dir1_->setCurrentRow(Dir1_->count() - 1);
   for (const std::string& name : fs_->folders(folder).names) {
-    auto* item = new QListWidgetItem(closed, QString(static_cast<int>(way.size()) * 2, ' ') + qstr(name), Dir1_);
-    item->setData(kFolderRole, qstr(joinPath(folder, name)));
+    auto* item = new QListWidgetItem(closed, QString(static_cast<int>(way.size()) * 2, ' ') + shown(name), Dir1_);
+    item->setData(kBytesRole, rawBytes(joinPath(folder, name)));
   }
 }
 
 FileErrorCode FileDialog::fillFileList() {
   File1_->clear();
-  const FolderListing listing = fs_->files(utf8(dir1Path_), kSoundFilePattern);
-  for (const std::string& name : listing.names) File1_->addItem(qstr(name));
+  const FolderListing listing = fs_->files(dir1Path_, kSoundFilePattern);
+  for (const std::string& name : listing.names) {
+    auto* item = new QListWidgetItem(shown(name), File1_);
+    item->setData(kBytesRole, rawBytes(name));
+  }
   return listing.error;
 }
 
+// The name field's text as a file name: a clicked file's own bytes while the field still
+// shows it, so that a name that is not UTF-8 is not rebuilt from how it looks.
+std::string FileDialog::nameBytes() const {
+  const QString text = TextFilename_->text();
+  return !clickedName_.empty() && text == clickedNameShown_ ? clickedName_ : utf8(text);
+}
+
 void FileDialog::applyPathRule() {
-  const QString path = qstr(soundFilePath(utf8(dir1Path_), utf8(TextFilename_->text())));
-  if (path == LabelPath_->text()) return;
-  LabelPath_->setText(path);
+  std::string path = soundFilePath(dir1Path_, nameBytes());
+  if (path == labelPath_) return;
+  labelPath_ = std::move(path);
+  const QString text = shown(labelPath_);
+  if (text == LabelPath_->text()) return;
+  LabelPath_->setText(text);
   LabelPath_Change();
 }
 
@@ -188,32 +210,39 @@ void FileDialog::showInvalidSelection(FileErrorCode error) {
 }
 
 void FileDialog::Drive1_Change() {
-  const std::string drive = utf8(Drive1_->currentText());
+  const std::string drive = currentDrive();
   const auto remembered = driveFolders_.find(drive);
-  const QString folder = remembered != driveFolders_.end() ? remembered->second : qstr(drive);
+  const std::string folder = remembered != driveFolders_.end() ? remembered->second : drive;
   if (const FileErrorCode error = setDir1Path(folder); error != FileErrorCode::None) {
     showInvalidSelection(error);
     // Back to the drive the dialog opened on; that change runs this handler for it.
-    setDrive(qstr(ctx_.files.DialogStartDrive));
+    setDrive(ctx_.files.DialogStartDrive);
   }
   applyPathRule();
 }
 
 void FileDialog::Dir1_Change() {
-  driveFolders_[driveHolding(utf8(dir1Path_), drives_)] = dir1Path_;
+  driveFolders_[driveHolding(dir1Path_, drives_)] = dir1Path_;
   if (const FileErrorCode error = fillFileList(); error != FileErrorCode::None) showInvalidSelection(error);
   applyPathRule();
-  ctx_.files.LastSoundFolder = utf8(dir1Path_);
+  ctx_.files.LastSoundFolder = dir1Path_;
 }
 
 void FileDialog::Dir1_Activated(QListWidgetItem* item) {
   if (!item) return;
-  if (const FileErrorCode error = setDir1Path(item->data(kFolderRole).toString()); error != FileErrorCode::None)
+  if (const FileErrorCode error = setDir1Path(bytesOf(item->data(kBytesRole))); error != FileErrorCode::None)
     showInvalidSelection(error);
 }
 
 void FileDialog::File1_Click(QListWidgetItem* item) {
-  if (item) TextFilename_->setText(item->text());
+  if (!item) return;
+  clickedName_ = bytesOf(item->data(kBytesRole));
+  clickedNameShown_ = item->text();
+  // Two names can look alike; the field then does not change, but the path must.
+  if (TextFilename_->text() == item->text())
+    applyPathRule();
+  else
+    TextFilename_->setText(item->text());
 }
 
 void FileDialog::TextFilename_Change() { applyPathRule(); }
@@ -224,7 +253,7 @@ void FileDialog::LabelPath_Change() {
 
 void FileDialog::C_File_Click() {
   // The mode is read now: the menu may have changed it while the dialog stood open.
-  const std::string path = utf8(LabelPath_->text());
+  const std::string path = labelPath_;
   const bool done = ctx_.files.FileDialogMode == "Save" ? SaveSoundFile(path) : LoadSoundFile(path);
   if (done) close();
 }
@@ -242,7 +271,7 @@ void FileDialog::showFileError(const std::string& path, const SoundFileOutcome& 
                 "Error reading file");
       return;
     case SoundFileOutcome::Kind::Failed:
-      showError(ctx_.presenter, fileErrorText(outcome.error), fileErrorTitle(path));
+      showError(ctx_.presenter, fileErrorText(outcome.error), fileErrorTitle(readableName(path)));
       return;
   }
 }

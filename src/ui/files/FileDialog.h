@@ -47,13 +47,18 @@ class FileDialog : public QWidget {
   bool SaveSoundFile(const std::string& path);
   bool LoadSoundFile(const std::string& path);
 
+  // Paths and names here are the file system's own bytes, which need not be UTF-8; the lists
+  // and LabelPath show them readably (readableName) and keep the bytes beside.
+
   // The folder the folder list shows.
-  QString dir1Path() const { return dir1Path_; }
+  const std::string& dir1Path() const { return dir1Path_; }
   // Sets the folder list's folder; its change handler runs when the folder changes. Fails,
   // leaving the list as it was, when the folder cannot be read.
-  FileErrorCode setDir1Path(const QString& path);
-  // Picks a drive by its text in the drive list; false when it is not listed.
-  bool setDrive(const QString& drive);
+  FileErrorCode setDir1Path(const std::string& path);
+  // Picks a drive (a mount point) in the drive list; false when it is not listed.
+  bool setDrive(const std::string& drive);
+  // The path that LabelPath shows and the action button uses.
+  const std::string& labelPath() const { return labelPath_; }
 
   QComboBox* Drive1() const { return Drive1_; }
   QListWidget* Dir1() const { return Dir1_; }
@@ -67,6 +72,8 @@ class FileDialog : public QWidget {
   void fillFolderList();
   FileErrorCode fillFileList();
   void applyPathRule();
+  std::string currentDrive() const;
+  std::string nameBytes() const;
   void showInvalidSelection(FileErrorCode error);
   void showFileError(const std::string& path, const SoundFileOutcome& outcome);
   void Dir1_Activated(QListWidgetItem* item);
@@ -75,8 +82,12 @@ class FileDialog : public QWidget {
   std::unique_ptr<FileSystemView> fs_;
   WidgetSoundControls controls_;
   std::vector<std::string> drives_;
-  std::map<std::string, QString> driveFolders_;  // the folder each drive was last shown in
-  QString dir1Path_;
+  std::map<std::string, std::string> driveFolders_;  // the folder each drive was last shown in
+  std::string dir1Path_;
+  std::string labelPath_;
+  // The file last clicked in the list: its name's bytes, and how the name field shows them.
+  std::string clickedName_;
+  QString clickedNameShown_;
 
   QComboBox* Drive1_;
   QListWidget* Dir1_;
