@@ -6,7 +6,7 @@
 namespace rotavox {
 
 Program::Program()
-    : service_(openSystemMidiService()), midi_(*service_, presenter_), ctx_{midi_, presenter_, {}, {}, {}}, window_(ctx_) {}
+    : services_(&openSystemMidiService), midi_(services_, presenter_), ctx_{midi_, presenter_, {}, {}, {}}, window_(ctx_) {}
 
 Program::~Program() = default;
 

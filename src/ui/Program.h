@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/midi/MidiLink.h"
+#include "core/midi/MidiServiceHolder.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/QtMessagePresenter.h"
 #include "ui/editor/MainWindow.h"
@@ -22,7 +23,7 @@ class Program {
   AppContext& context() { return ctx_; }
 
  private:
-  std::unique_ptr<MidiService> service_;
+  MidiServiceHolder services_;
   QtMessagePresenter presenter_;
   MidiLink midi_;
   AppContext ctx_;

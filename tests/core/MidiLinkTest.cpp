@@ -279,3 +279,80 @@ TEST(PortCapsText, HexDriverVersionAndTechnology) {
 
 }  // namespace
 }  // namespace rotavox
+
+namespace rotavox {
+namespace {
+
+// A service whose MIDI system can go away; it writes its making and its end into a log.
+class FadingService : public FakeService {
+ public:
+  FadingService(int number, std::vector<std::string>& log) : number_(number), log_(log) {
+    log_.push_back("made " + std::to_string(number_));
+  }
+  ~FadingService() override { log_.push_back("ended " + std::to_string(number_)); }
+  bool systemGone() const override { return gone; }
+  int number() const { return number_; }
+  bool gone = false;
+
+ private:
+  int number_;
+  std::vector<std::string>& log_;
+};
+
+struct ServiceChoiceTest : ::testing::Test {
+  std::vector<std::string> log;
+  int made = 0;
+  MidiServiceHolder services{[this] { return std::make_unique<FadingService>(++made, log); }};
+  Boxes boxes;
+  MidiLink link{services, boxes};
+  FadingService& current() { return static_cast<FadingService&>(link.service()); }
+};
+
+TEST_F(ServiceChoiceTest, ChosenOnceAndAgainOnlyWhenItsSystemHasGone) {
+  EXPECT_EQ(log, (std::vector<std::string>{"made 1"}));
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 1) << "a service whose system runs is kept";
+
+  current().gone = true;
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 2);
+  // The old service ends before the new one is made: a client of the same system (a JACK
+  // client's name) is free again for the new one.
+  EXPECT_EQ(log, (std::vector<std::string>{"made 1", "ended 1", "made 2"}));
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 2);
+}
+
+TEST_F(ServiceChoiceTest, NotWhileAHandleOfTheOldServiceIsOpen) {
+  link.state().MidiOutDevice = 0;
+  link.state().MidiInDevice = 0;
+  link.state().MidiChannel = 0;
+  link.SwitchMidiThru("open");
+  ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
+  current().gone = true;
+
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 1) << "the open handles belong to the first service";
+  link.SwitchMidiOut("close");
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 1) << "the thru's input is still open there";
+  link.SwitchMidiThru("close");
+  EXPECT_EQ(current().calls.back(), "closeIn") << "the input was closed on the service that opened it";
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 2);
+  EXPECT_EQ(link.state().MidiOutDevice, 0) << "the choices stay";
+}
+
+TEST(ServiceChoice, AServiceHandedToTheLinkIsNeverReplaced) {
+  std::vector<std::string> log;
+  FadingService service(7, log);
+  service.gone = true;
+  Boxes boxes;
+  MidiLink link(service, boxes);
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(&link.service(), &service);
+  EXPECT_EQ(log, (std::vector<std::string>{"made 7"}));
+}
+
+}  // namespace
+}  // namespace rotavox

@@ -12,6 +12,7 @@
 #include "core/midi/MidiLink.h"
 #include "e2e/E2eSupport.h"
 #include "platform/midi/JackService.h"
+#include "platform/midi/NoMidiService.h"
 #include "ui/common/AppContext.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/midi/MidiSettingsDialog.h"
@@ -22,6 +23,31 @@ namespace {
 using namespace std::chrono_literals;
 using jacktest::Receiver;
 using jacktest::Sender;
+
+// Chooses the output port of this name in the open settings dialog and presses its Close.
+void chooseOutputAndClose(MainWindow& window, const std::string& port) {
+  QPointer<MidiSettingsDialog> dialog = window.midiSettings();
+  ASSERT_NE(dialog, nullptr);
+  auto* outList = dialog->findChild<QComboBox*>("AuswahlMIDIPort");
+  const int at = outList->findText(QString::fromStdString(port));
+  ASSERT_GE(at, 0) << port << " is not in the output list";
+  outList->setCurrentIndex(at);
+  QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(dialog.isNull()) << "the dialog stayed open";
+}
+
+// Presses Panic and expects the whole sweep at the instrument, each message once, in order.
+void expectWholePanic(MainWindow& window, const Receiver& instrument) {
+  const std::size_t before = instrument.count();
+  QTest::mouseClick(window.findChild<QPushButton*>("Panic"), Qt::LeftButton);
+  ASSERT_TRUE(instrument.waitFor(before + 2032, 10s)) << "only " << instrument.count() - before << " of 2032 arrived";
+  std::this_thread::sleep_for(200ms);  // long enough for a copy to come after
+  const std::vector<Receiver::Event> got = instrument.events(before);
+  ASSERT_EQ(got.size(), 2032u);
+  for (std::size_t i = 0; i < got.size(); ++i)
+    ASSERT_EQ(got[i].shortMessage(), noteOn(0, static_cast<int>(i % 127) + 1, 0)) << "message " << i;
+}
 
 TEST(JackWindows, PanicButtonReachesTheInstrumentChosenInTheSettingsDialog) {
   if (!jacktest::serverReachable()) GTEST_SKIP() << "no JACK server can be reached";
@@ -91,6 +117,48 @@ TEST(JackWindows, PanicButtonReachesTheInstrumentChosenInTheSettingsDialog) {
   EXPECT_EQ(link.state().MidiOutHandle, kNoMidiHandle);
   EXPECT_FALSE(connected(keyboard, instrument.portName()));
   EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+}
+
+// The JACK server goes away and comes back while the program runs: opening the settings
+// dialog again finds it, and the instrument plays again.
+TEST(JackWindows, AfterTheServerIsBackOpeningTheSettingsDialogIsEnough) {
+  if (!jackdAvailable()) GTEST_SKIP() << "no jackd to start a JACK server of the test's own";
+  jacktest::PrivateServer server("rotavox-e2e-back-" + std::to_string(getpid()));
+  ASSERT_TRUE(server.up()) << "jackd did not come up";
+  auto instrument = std::make_unique<Receiver>("rv-instrument", server.name());
+  ASSERT_TRUE(instrument->ok());
+  MidiServiceHolder services([&server]() -> std::unique_ptr<MidiService> {
+    if (auto jack = tryOpenJackService("RotavoxBack", server.name())) return jack;
+    return std::make_unique<NoMidiService>();
+  });
+  ASSERT_EQ(services.service().systemName(), "JACK");
+  RecordingPresenter boxes;
+  MidiLink link(services, boxes);
+  AppContext ctx{link, boxes, {}, {}, {}};
+  MainWindow window(ctx);
+  window.Form_Load();
+  window.show();
+  chooseOutputAndClose(window, instrument->portName());
+  expectWholePanic(window, *instrument);
+
+  server.kill(SIGKILL);
+  // Every client must have noticed the end before a server of the same name comes up.
+  const auto noticed = std::chrono::steady_clock::now() + 10s;
+  while ((!instrument->serverGone() || !link.service().systemGone()) && std::chrono::steady_clock::now() < noticed)
+    std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(instrument->serverGone() && link.service().systemGone());
+  instrument.reset();
+  ASSERT_TRUE(server.restart());
+  instrument = std::make_unique<Receiver>("rv-instrument", server.name());
+  ASSERT_TRUE(instrument->ok());
+
+  window.Menu_Midisettings_Click();
+  EXPECT_EQ(link.service().systemName(), "JACK");
+  EXPECT_FALSE(link.service().systemGone()) << "the settings dialog did not choose the MIDI system anew";
+  chooseOutputAndClose(window, instrument->portName());
+  expectWholePanic(window, *instrument);
+  EXPECT_EQ(boxes.texts.size(), 2u) << "expected only the two boxes of the thru without an input port";
+  window.close();
 }
 
 }  // namespace

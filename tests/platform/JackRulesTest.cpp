@@ -170,8 +170,8 @@ TEST(JackResults, EveryCodeHasItsOwnText) {
     EXPECT_TRUE(texts.insert(text).second) << code << ": " << text;
   }
   EXPECT_EQ(errorText(kServerGone),
-            "The JACK server has stopped. MIDI works again once the JACK server runs and Rotavox has been started "
-            "again.");
+            "The JACK server has stopped. Once it runs again, open the MIDI settings again and MIDI works as "
+            "before.");
   EXPECT_NE(errorText(99).find("99"), std::string::npos);
 }
 

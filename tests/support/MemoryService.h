@@ -55,9 +55,12 @@ class MemoryService : public MidiService {
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "memory"; }
   std::size_t pendingMessages() const override { return pending; }
+  bool systemGone() const override { return gone; }
 
   // What pendingMessages() answers: tests play a slow wire by setting it.
   std::size_t pending = 0;
+  // What systemGone() answers: tests play a MIDI system that went away.
+  bool gone = false;
 
   static constexpr MidiResult kBadDevice = 2;
   static constexpr MidiResult kBadHandle = 5;

@@ -204,3 +204,45 @@ TEST_F(MidiSettingsTest, PortsBeyondTheTablesAreNotListedAndVanishedPortsAreForg
 
 }  // namespace
 }  // namespace rotavox
+
+namespace rotavox {
+namespace {
+
+// The program's MIDI system goes away while it runs; each choice made anew finds another one.
+TEST(MidiSettingsServiceChoice, LoadAfterTheSystemWentAwayListsTheSystemChosenAnew) {
+  std::vector<MemoryService*> made;
+  MidiServiceHolder services([&made] {
+    auto s = std::make_unique<MemoryService>();
+    s->outPorts.push_back({0, 0, 0, "Synth of system " + std::to_string(made.size() + 1), kTechOutputPort});
+    made.push_back(s.get());
+    return s;
+  });
+  test::RecordingPresenter presenter;
+  MidiLink midi(services, presenter);
+  AppContext ctx{midi, presenter, {}, {}, {}};
+  midi.state().MidiOutDevice = 0;
+  midi.state().MidiChannel = 0;
+  midi.SwitchMidiOut("open");
+  ASSERT_TRUE(made[0]->isOutOpen(midi.state().MidiOutHandle));
+
+  made[0]->gone = true;
+  const QPointer<MidiSettingsDialog> dialog = new MidiSettingsDialog(ctx);
+  dialog->Form_Load();
+  ASSERT_EQ(made.size(), 2u) << "the MIDI system was not chosen anew";
+  auto* outList = child<QComboBox>(dialog, "AuswahlMIDIPort");
+  EXPECT_EQ(outList->itemText(0), "Synth of system 2");
+  EXPECT_EQ(outList->currentIndex(), 0) << "the earlier choice stays";
+  QTest::mouseClick(child<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+  EXPECT_TRUE(made[1]->isOutOpen(midi.state().MidiOutHandle));
+  EXPECT_EQ(presenter.boxes.size(), 1u) << "only the box of the thru without an input port is expected";
+  delete dialog.data();
+
+  // A system that runs is kept at the next load.
+  const QPointer<MidiSettingsDialog> again = new MidiSettingsDialog(ctx);
+  again->Form_Load();
+  EXPECT_EQ(made.size(), 2u);
+  delete again.data();
+}
+
+}  // namespace
+}  // namespace rotavox

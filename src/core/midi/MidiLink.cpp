@@ -29,6 +29,15 @@ std::string midiErrorMessage(std::string_view errorText) {
   return "Osterlin midi out detection:\r\n" + std::string(text) + "\r\n";
 }
 
+MidiLink::MidiLink(MidiService& service, MessagePresenter& presenter)
+    : fixed_(std::make_unique<MidiServiceHolder>(service)), services_(*fixed_), presenter_(presenter) {}
+
+void MidiLink::chooseServiceAgainIfGone() {
+  // An open handle belongs to the service it came from; it must be closed there first.
+  if (state_.MidiOutHandle != kNoMidiHandle || state_.MidiInHandle != kNoMidiHandle) return;
+  services_.chooseAgainIfGone();
+}
+
 void MidiLink::resetChoices() {
   state_.MidiOutDevice = -1;
   state_.MidiInDevice = -1;
@@ -37,14 +46,14 @@ void MidiLink::resetChoices() {
 }
 
 void MidiLink::ShowMidiError(std::string_view name, MidiResult code) {
-  const std::string errorText = usesOutputErrorTexts(name) ? service_.outErrorText(code) : service_.inErrorText(code);
+  const std::string errorText = usesOutputErrorTexts(name) ? service().outErrorText(code) : service().inErrorText(code);
   presenter_.show(midiErrorMessage(errorText), "Rotavox", MessageIcon::None, MessageButtons::Ok);
 }
 
 void MidiLink::SwitchMidiOut(std::string_view action) {
   if (action == "open") {
     MidiHandle handle = kNoMidiHandle;
-    const MidiResult result = service_.openOut(state_.MidiOutDevice, handle);
+    const MidiResult result = service().openOut(state_.MidiOutDevice, handle);
     if (result != kMidiOk) {
       state_.MidiOutHandle = kNoMidiHandle;
       ShowMidiError("midiOUT_Open", result);
@@ -54,7 +63,7 @@ void MidiLink::SwitchMidiOut(std::string_view action) {
     return;
   }
   if (state_.MidiOutHandle == kNoMidiHandle) return;
-  const MidiResult result = service_.closeOut(state_.MidiOutHandle);
+  const MidiResult result = service().closeOut(state_.MidiOutHandle);
   state_.MidiOutHandle = kNoMidiHandle;
   if (result != kMidiOk) ShowMidiError("midiOUT_Close", result);
 }
@@ -66,25 +75,25 @@ void MidiLink::SwitchMidiThru(std::string_view action) {
       if (state_.MidiOutHandle == kNoMidiHandle) return;
     }
     MidiHandle handle = kNoMidiHandle;
-    const MidiResult opened = service_.openIn(state_.MidiInDevice, handle);
+    const MidiResult opened = service().openIn(state_.MidiInDevice, handle);
     if (opened != kMidiOk) {
       state_.MidiInHandle = kNoMidiHandle;
       ShowMidiError("midiTHRU_Open", opened);
       return;
     }
     state_.MidiInHandle = handle;
-    const MidiResult connected = service_.connect(state_.MidiInHandle, state_.MidiOutHandle);
+    const MidiResult connected = service().connect(state_.MidiInHandle, state_.MidiOutHandle);
     if (connected != kMidiOk) ShowMidiError("midiConnect", connected);
-    service_.startIn(state_.MidiInHandle);
+    service().startIn(state_.MidiInHandle);
     return;
   }
   if (state_.MidiInHandle == kNoMidiHandle) return;
-  service_.stopIn(state_.MidiInHandle);
+  service().stopIn(state_.MidiInHandle);
   if (state_.MidiOutHandle != kNoMidiHandle) {
-    const MidiResult result = service_.disconnect(state_.MidiInHandle, state_.MidiOutHandle);
+    const MidiResult result = service().disconnect(state_.MidiInHandle, state_.MidiOutHandle);
     if (result != kMidiOk) ShowMidiError("midiDisconnect", result);
   }
-  const MidiResult closed = service_.closeIn(state_.MidiInHandle);
+  const MidiResult closed = service().closeIn(state_.MidiInHandle);
   state_.MidiInHandle = kNoMidiHandle;
   if (closed != kMidiOk) ShowMidiError("midiTHRU_Close", closed);
 }
@@ -93,12 +102,12 @@ void MidiLink::SwitchMidiThru(std::string_view action) {
 // of the message and corrupt it; such a message is not sent.
 void MidiLink::SendNoteOn(int note, int velocity) {
   if (!channelValid() || !isDataByte(note) || !isDataByte(velocity)) return;
-  service_.sendShort(state_.MidiOutHandle, noteOn(state_.MidiChannel, note, velocity));
+  service().sendShort(state_.MidiOutHandle, noteOn(state_.MidiChannel, note, velocity));
 }
 
 void MidiLink::SendControlChange(int controller, int value) {
   if (!channelValid() || !isDataByte(controller) || !isDataByte(value)) return;
-  service_.sendShort(state_.MidiOutHandle, controlChange(state_.MidiChannel, controller, value));
+  service().sendShort(state_.MidiOutHandle, controlChange(state_.MidiChannel, controller, value));
 }
 
 void MidiLink::SendControlChange(int controller, std::string_view text) {
@@ -112,9 +121,9 @@ void MidiLink::SendPanic() {
   if (!channelValid()) return;
   for (int pass = 0; pass < 16; ++pass)
     for (int note = 1; note <= 127; ++note)
-      service_.sendShort(state_.MidiOutHandle, noteOn(state_.MidiChannel, note, 0));
+      service().sendShort(state_.MidiOutHandle, noteOn(state_.MidiChannel, note, 0));
 }
 
-void MidiLink::sendRaw(std::uint32_t message) { service_.sendShort(state_.MidiOutHandle, message); }
+void MidiLink::sendRaw(std::uint32_t message) { service().sendShort(state_.MidiOutHandle, message); }
 
 }  // namespace rotavox

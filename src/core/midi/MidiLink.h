@@ -4,8 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include <memory>
+
 #include "core/common/MessagePresenter.h"
 #include "core/midi/MidiService.h"
+#include "core/midi/MidiServiceHolder.h"
 
 namespace rotavox {
 
@@ -23,11 +26,18 @@ struct MidiState {
 // reports MIDI failures in a box, and composes and sends the messages.
 class MidiLink {
  public:
-  MidiLink(MidiService& service, MessagePresenter& presenter) : service_(service), presenter_(presenter) {}
+  // A service that stays for the link's life.
+  MidiLink(MidiService& service, MessagePresenter& presenter);
+  // The program's service, which may be chosen anew while the connection is closed.
+  MidiLink(MidiServiceHolder& services, MessagePresenter& presenter) : services_(services), presenter_(presenter) {}
 
   MidiState& state() { return state_; }
   const MidiState& state() const { return state_; }
-  MidiService& service() { return service_; }
+  MidiService& service() { return services_.service(); }
+
+  // With the connection closed (the settings dialog's load): when the MIDI system has gone,
+  // chooses the one that runs now. The choices of ports stay as they are.
+  void chooseServiceAgainIfGone();
 
   // Back to the start values: nothing chosen.
   void resetChoices();
@@ -46,7 +56,8 @@ class MidiLink {
  private:
   bool channelValid() const { return state_.MidiChannel >= 0 && state_.MidiChannel <= 15; }
 
-  MidiService& service_;
+  std::unique_ptr<MidiServiceHolder> fixed_;  // for a service that stays
+  MidiServiceHolder& services_;
   MessagePresenter& presenter_;
   MidiState state_;
 };

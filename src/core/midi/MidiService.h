@@ -72,6 +72,10 @@ class MidiService {
   // A short name of the MIDI system behind the service ("JACK", "ALSA sequencer", ...).
   virtual std::string systemName() const = 0;
 
+  // True once the MIDI system behind the service has gone (or, for the service without a MIDI
+  // system, always): choosing the service anew may then find one that runs.
+  virtual bool systemGone() const { return false; }
+
   // Messages handed over but not yet on the wire: those of open outputs and those of closed
   // outputs that still go out in the background. The program waits for them before it ends.
   virtual std::size_t pendingMessages() const { return 0; }

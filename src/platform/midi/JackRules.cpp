@@ -18,8 +18,8 @@ std::string errorText(MidiResult code) {
   switch (code) {
     case kMidiOk: return "No error.";
     case kServerGone:
-      return "The JACK server has stopped. MIDI works again once the JACK server runs and Rotavox has been started "
-             "again.";
+      return "The JACK server has stopped. Once it runs again, open the MIDI settings again and MIDI works as "
+             "before.";
     case kBadDevice: return "There is no MIDI port with this number.";
     case kPortGone: return "The MIDI port" + std::string(kGone);
     case kPortNotCreated: return "JACK could not create a MIDI port for Rotavox.";

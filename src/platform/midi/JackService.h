@@ -58,6 +58,7 @@ class JackService : public MidiService {
   MidiResult connect(MidiHandle in, MidiHandle out) override;
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "JACK"; }
+  bool systemGone() const override { return !alive(); }
 
   // The name the server gave this client: the one asked for, or that name with a number.
   std::string clientName() const;

@@ -27,6 +27,8 @@ class NoMidiService : public MidiService {
   MidiResult connect(MidiHandle, MidiHandle) override { return kNoSystem; }
   MidiResult disconnect(MidiHandle, MidiHandle) override { return kNoSystem; }
   std::string systemName() const override { return "no MIDI system"; }
+  // Standing in for a MIDI system that is not there: worth looking for one again.
+  bool systemGone() const override { return true; }
 
   static std::string errorText(MidiResult code);
 };

@@ -55,9 +55,11 @@ MidiSettingsDialog::MidiSettingsDialog(AppContext& ctx, QWidget* parent)
 
 void MidiSettingsDialog::Form_Load() {
   MidiState& st = midi_.state();
-  MidiService& service = midi_.service();
   midi_.SwitchMidiOut("close");
   midi_.SwitchMidiThru("close");
+  // A MIDI system that went away (a stopped JACK server) may run again by now.
+  midi_.chooseServiceAgainIfGone();
+  MidiService& service = midi_.service();
 
   // Tables of 100 records: ports past the 99th output or 100th input are not listed.
   const int n = static_cast<int>(std::min(service.outDeviceCount(), kMaxOutPorts));
