@@ -161,5 +161,49 @@ TEST(JackWindows, AfterTheServerIsBackOpeningTheSettingsDialogIsEnough) {
   window.close();
 }
 
+// The settings dialog finds the chosen instrument again by its JACK name when other programs'
+// ports come before it in the list, and preselects nothing once it has gone.
+TEST(JackWindows, SettingsDialogFindsTheChosenInstrumentAgainAfterThePortsShifted) {
+  if (!jacktest::serverReachable()) GTEST_SKIP() << "no JACK server can be reached";
+  auto instrument = std::make_unique<Receiver>("synthC");
+  ASSERT_TRUE(instrument->ok());
+  const std::string chosen = instrument->portName();
+  std::unique_ptr<JackService> service = JackService::open("RotavoxShift");
+  ASSERT_NE(service, nullptr);
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  AppContext ctx{link, boxes, {}, {}, {}};
+  MainWindow window(ctx);
+  window.Form_Load();
+  window.show();
+  auto outList = [&] { return window.midiSettings()->findChild<QComboBox*>("AuswahlMIDIPort"); };
+  chooseOutputAndClose(window, chosen);
+  const int at = link.state().MidiOutDevice;
+
+  // Another program starts whose port sorts before synthC.
+  Receiver other("synthA");
+  ASSERT_TRUE(other.ok());
+  window.Menu_Midisettings_Click();
+  ASSERT_NE(outList()->findText(QString::fromStdString(other.portName())), -1) << "synthA is not listed";
+  EXPECT_EQ(outList()->currentText().toStdString(), chosen);
+  EXPECT_EQ(link.state().MidiOutDevice, at + 1);
+  QTest::mouseClick(window.midiSettings()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  expectWholePanic(window, *instrument);
+  EXPECT_EQ(other.count(), 0u) << "the Panic went to synthA";
+
+  // synthC's program quits: nothing is preselected and Close asks for a port.
+  instrument.reset();
+  window.Menu_Midisettings_Click();
+  EXPECT_EQ(outList()->findText(QString::fromStdString(chosen)), -1) << "synthC is still listed";
+  EXPECT_EQ(outList()->currentIndex(), -1);
+  EXPECT_EQ(link.state().MidiOutDevice, -1);
+  boxes.texts.clear();
+  QTest::mouseClick(window.midiSettings()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], "You have to select a MIDI OUT port first!");
+  EXPECT_EQ(other.count(), 0u);
+}
+
 }  // namespace
 }  // namespace rotavox

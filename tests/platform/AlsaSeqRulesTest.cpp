@@ -96,6 +96,24 @@ TEST(AlsaSeqPortNames, ClientAndPortAsAUserKnowsThem) {
   }
 }
 
+// Two ports that a user could mistake for one another (same shown name) are still two ports.
+TEST(AlsaSeqPortNames, IdentityTellsApartWhatTheShownNameDoesNot) {
+  const PortRecord umOne{24, 0, "UM-ONE", "UM-ONE MIDI 1", 0, 0, 1};
+  EXPECT_EQ(portIdentity(umOne), "24:0 UM-ONE:UM-ONE MIDI 1");
+  const struct {
+    const char* what;
+    PortRecord other;
+  } cases[] = {
+      {"the same device on another client number", {28, 0, "UM-ONE", "UM-ONE MIDI 1", 0, 0, 2}},
+      {"another port of the same client", {24, 1, "UM-ONE", "UM-ONE MIDI 1", 0, 0, 1}},
+      {"another program under the same client number", {24, 0, "UM-ONE clone", "UM-ONE MIDI 1", 0, 0, -1}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(displayName(c.other) == displayName(umOne), c.other.clientName == umOne.clientName) << c.what;
+    EXPECT_NE(portIdentity(c.other), portIdentity(umOne)) << c.what;
+  }
+}
+
 // ---- Technology codes -----------------------------------------------------------------------
 
 TEST(AlsaSeqTechnology, FromPortTypeBits) {
@@ -258,9 +276,12 @@ TEST_F(FakeSoundTree, CapabilityRecordsCombineNameIdsAndTechnology) {
   EXPECT_EQ(out.driverVersion, 0x0100u);
   EXPECT_EQ(out.technology, kTechOutputPort);
 
+  EXPECT_EQ(out.identity, "24:0 UM-ONE:UM-ONE MIDI 1");
+
   const MidiInCaps in = inCapsOf(umOne, 0x010208, paths_);
   EXPECT_EQ(in.name, "UM-ONE MIDI 1");
   EXPECT_EQ(in.manufacturerId, 0x0582);
+  EXPECT_EQ(in.identity, "24:0 UM-ONE:UM-ONE MIDI 1");
 
   const PortRecord own{kOwn, 0, "Rotavox", "Rotavox virtual out", kInCaps, kTypeMidiGeneric | kTypeApplication, -1};
   const MidiOutCaps mapper = outCapsOf(own, true, 0x010208, paths_);

@@ -96,6 +96,7 @@ TEST(JackCaps, HardwarePortIsAnOutputPortOtherProgramsAreSynthsOwnPortTheMapper)
   EXPECT_EQ(hardware.driverVersion, 0x1921u);
   EXPECT_EQ(hardware.manufacturerId, 0);
   EXPECT_EQ(hardware.productId, 0);
+  EXPECT_EQ(hardware.identity, "system:midi_playback_1");  // the shown name hides it
 
   const MidiOutCaps program = outCapsOf({"synth:in", "Synth", false}, 0x1921);
   EXPECT_EQ(program.technology, kTechInternalSynth);
@@ -109,6 +110,7 @@ TEST(JackCaps, HardwarePortIsAnOutputPortOtherProgramsAreSynthsOwnPortTheMapper)
   const MidiInCaps keyboard = inCapsOf({"kbd:out", "Keystation", true}, 0x1917);
   EXPECT_EQ(keyboard.name, "Keystation");
   EXPECT_EQ(keyboard.driverVersion, 0x1917u);
+  EXPECT_EQ(keyboard.identity, "kbd:out");
 }
 
 // ---- Device numbers ---------------------------------------------------------------------------

@@ -34,6 +34,7 @@ MidiResult MemoryService::outCaps(int device, MidiOutCaps& caps) {
   }
   if (device < 0 || device >= static_cast<int>(outPorts.size())) return kBadDevice;
   caps = outPorts[static_cast<std::size_t>(device)];
+  if (caps.identity.empty()) caps.identity = caps.name;
   return kMidiOk;
 }
 
@@ -70,6 +71,7 @@ MidiResult MemoryService::inCaps(int device, MidiInCaps& caps) {
   if (const MidiResult r = failure("inCaps", device)) return r;
   if (device < 0 || device >= static_cast<int>(inPorts.size())) return kBadDevice;
   caps = inPorts[static_cast<std::size_t>(device)];
+  if (caps.identity.empty()) caps.identity = caps.name;
   return kMidiOk;
 }
 

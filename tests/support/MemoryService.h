@@ -19,8 +19,9 @@ class MemoryService : public MidiService {
     std::uint32_t message;
   };
 
+  // A port given without an identity is known by its name, as a system whose names are unique.
   std::vector<MidiOutCaps> outPorts;
-  MidiOutCaps mapper{0, 0, 0, "Rotavox virtual out", kTechMapper};
+  MidiOutCaps mapper{0, 0, 0, "Rotavox virtual out", kTechMapper, "rotavox:virtual out"};
   std::vector<MidiInCaps> inPorts;
   // Call name ("openOut", "closeOut", "outCaps", "openIn", "connect", "disconnect", "closeIn",
   // "inCaps", "sendShort"), optionally with ":device" for the caps calls, to its result code.

@@ -34,6 +34,160 @@ struct MidiSettingsTest : ::testing::Test {
   }
 };
 
+// A port as the memory service lists it: its shown name and what the system knows it by.
+struct PortSpec {
+  PortSpec(const char* shown, const char* id = "") : name(shown), identity(id) {}
+  std::string name;
+  std::string identity;  // empty: known by its name
+};
+
+std::vector<MidiOutCaps> outputs(const std::vector<PortSpec>& ports) {
+  std::vector<MidiOutCaps> out;
+  for (const PortSpec& p : ports) out.push_back({0, 0, 0, p.name, kTechOutputPort, p.identity});
+  return out;
+}
+
+std::vector<MidiInCaps> inputs(const std::vector<PortSpec>& ports) {
+  std::vector<MidiInCaps> out;
+  for (const PortSpec& p : ports) out.push_back({0, 0, 0, p.name, p.identity});
+  return out;
+}
+
+// The choice is made in one list; other programs come and go; the dialog loads again.
+struct ShiftCase {
+  const char* what;
+  std::vector<PortSpec> before;
+  int chosen;  // position chosen at the first load; for outputs, before.size() is the own port
+  std::vector<PortSpec> after;
+  int expected;  // position preselected at the second load, -1 for none
+};
+
+const ShiftCase kShiftCases[] = {
+    {"a port sorting before it appears", {{"synthB"}, {"synthC"}}, 1, {{"synthA"}, {"synthB"}, {"synthC"}}, 2},
+    {"a port before it goes", {{"synthA"}, {"synthB"}, {"synthC"}}, 2, {{"synthB"}, {"synthC"}}, 1},
+    {"the chosen port goes, a port moves into its place", {{"synthA"}, {"synthC"}}, 1, {{"synthA"}, {"synthB"}}, -1},
+    {"the chosen port goes and the list is empty", {{"synthC"}}, 0, {}, -1},
+    {"another program gets its client number", {{"synth", "130:0 synth:in"}}, 0, {{"synth", "130:0 other:in"}}, -1},
+    {"the same program comes back under another number", {{"synth", "130:0 synth:in"}}, 0,
+     {{"synth", "131:0 synth:in"}}, -1},
+    {"two ports claim its identity", {{"synthC"}}, 0, {{"synthC"}, {"synthC"}}, -1},
+    {"every other port goes", {{"synthA"}, {"synthB"}, {"synthC"}}, 1, {{"synthB"}}, 0},
+};
+
+TEST_F(MidiSettingsTest, ChosenOutputPortIsFoundAgainWhereverItNowStands) {
+  for (const ShiftCase& c : kShiftCases) {
+    SCOPED_TRACE(c.what);
+    f.midi.resetChoices();
+    f.service.outPorts = outputs(c.before);
+    load();
+    combo("AuswahlMIDIPort")->setCurrentIndex(c.chosen);
+    QTest::mouseClick(child<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(dialog.isNull());
+
+    f.service.outPorts = outputs(c.after);
+    f.service.clearRecords();
+    f.presenter.boxes.clear();
+    load();
+    EXPECT_EQ(combo("AuswahlMIDIPort")->currentIndex(), c.expected);
+    EXPECT_EQ(f.midi.state().MidiOutDevice, c.expected);
+    if (c.expected >= 0) {
+      EXPECT_EQ(combo("AuswahlMIDIPort")->currentText().toStdString(), c.before[static_cast<std::size_t>(c.chosen)].name);
+    } else {
+      EXPECT_EQ(label("Text1"), "Manufacturer ID: - not set -");
+    }
+
+    // Close opens the port found, or asks for a choice instead of opening a stranger's port.
+    f.service.calls.clear();
+    QTest::mouseClick(child<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (c.expected >= 0) {
+      ASSERT_FALSE(f.service.calls.empty());
+      EXPECT_EQ(f.service.calls.front(), "openOut " + std::to_string(c.expected));
+    } else {
+      EXPECT_TRUE(f.service.calls.empty());
+      ASSERT_EQ(f.presenter.boxes.size(), 1u);
+      EXPECT_EQ(f.presenter.boxes[0].caption, "No MIDI port set");
+      delete dialog.data();
+    }
+  }
+}
+
+TEST_F(MidiSettingsTest, ChosenInputPortIsFoundAgainWhereverItNowStands) {
+  for (const ShiftCase& c : kShiftCases) {
+    SCOPED_TRACE(c.what);
+    f.midi.resetChoices();
+    f.service.inPorts = inputs(c.before);
+    load();
+    combo("AuswahlMIDIinPort")->setCurrentIndex(c.chosen);
+    delete dialog.data();
+
+    f.service.inPorts = inputs(c.after);
+    load();
+    EXPECT_EQ(combo("AuswahlMIDIinPort")->currentIndex(), c.expected);
+    EXPECT_EQ(f.midi.state().MidiInDevice, c.expected);
+    if (c.expected >= 0) {
+      EXPECT_EQ(combo("AuswahlMIDIinPort")->currentText().toStdString(), c.before[static_cast<std::size_t>(c.chosen)].name);
+    }
+    delete dialog.data();
+  }
+}
+
+TEST_F(MidiSettingsTest, OwnVirtualPortStaysChosenAsTheLastEntry) {
+  const struct {
+    const char* what;
+    std::vector<PortSpec> after;
+  } cases[] = {
+      {"ports appear", {{"synthA"}, {"synthB"}, {"synthC"}}},
+      {"every port goes", {}},
+      {"a port takes the virtual port's old place", {{"synthA"}, {"Rotavox virtual out"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    f.midi.resetChoices();
+    f.service.outPorts = outputs({{"synthA"}});
+    load();
+    combo("AuswahlMIDIPort")->setCurrentIndex(1);
+    delete dialog.data();
+
+    f.service.outPorts = outputs(c.after);
+    load();
+    const int last = static_cast<int>(c.after.size());
+    EXPECT_EQ(combo("AuswahlMIDIPort")->currentIndex(), last);
+    EXPECT_EQ(f.midi.state().MidiOutDevice, last);
+    EXPECT_EQ(label("Text4"), "Type:  MIDI mapper");
+    delete dialog.data();
+  }
+}
+
+TEST_F(MidiSettingsTest, FailedReloadOpensNothingAndTheNextLoadFindsThePortAgain) {
+  f.service.outPorts = outputs({{"synthA"}, {"synthC"}});
+  load();
+  combo("AuswahlMIDIPort")->setCurrentIndex(1);
+  combo("AuswahlMIDIinPort")->setCurrentIndex(0);
+  delete dialog.data();
+
+  // The listing fails half way: no port position is left over for Close to open.
+  f.service.failures["outCaps:0"] = 6;
+  load();
+  EXPECT_EQ(f.midi.state().MidiOutDevice, -1);
+  EXPECT_EQ(f.midi.state().MidiInDevice, -1);
+  f.service.calls.clear();
+  f.presenter.boxes.clear();
+  QTest::mouseClick(child<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+  EXPECT_TRUE(f.service.calls.empty());
+  ASSERT_EQ(f.presenter.boxes.size(), 1u);
+  EXPECT_EQ(f.presenter.boxes[0].caption, "No MIDI port set");
+  delete dialog.data();
+
+  f.service.failures.clear();
+  f.service.outPorts = outputs({{"synthA"}, {"synthB"}, {"synthC"}});
+  load();
+  EXPECT_EQ(combo("AuswahlMIDIPort")->currentText(), "synthC");
+  EXPECT_EQ(f.midi.state().MidiOutDevice, 2);
+  EXPECT_EQ(combo("AuswahlMIDIinPort")->currentText(), "Test keyboard");
+}
+
 TEST_F(MidiSettingsTest, NoOutputPortsLeavesTheMapperAlone) {
   f.service.outPorts.clear();
   load();
@@ -43,7 +197,7 @@ TEST_F(MidiSettingsTest, NoOutputPortsLeavesTheMapperAlone) {
 }
 
 TEST_F(MidiSettingsTest, FirstLoadListsPortsAndChannelsAndChoosesChannelOne) {
-  f.service.outPorts.push_back({1, 2, 0x1000, std::string("Second\0hidden", 13), 6});
+  f.service.outPorts.push_back({1, 2, 0x1000, std::string("Second\0hidden", 13), 6, {}});
   load();
   EXPECT_EQ(dialog->windowTitle(), "Midi settings");
   EXPECT_TRUE(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
@@ -64,7 +218,7 @@ TEST_F(MidiSettingsTest, FirstLoadListsPortsAndChannelsAndChoosesChannelOne) {
 }
 
 TEST_F(MidiSettingsTest, ChoosingAPortFillsTheFourLabels) {
-  f.service.outPorts.push_back({0xBEEF, 0x7, 0x1000, "Odd", 6});
+  f.service.outPorts.push_back({0xBEEF, 0x7, 0x1000, "Odd", 6, {}});
   load();
   struct Case {
     int position;
@@ -134,7 +288,7 @@ TEST_F(MidiSettingsTest, UnopenablePortGivesTwoOutputBoxesAndStillUnloads) {
 }
 
 TEST_F(MidiSettingsTest, SecondLoadClosesTheConnectionAndPreselectsEarlierChoices) {
-  f.service.outPorts.push_back({0x1, 0x2, 0x1000, "Other", 2});
+  f.service.outPorts.push_back({0x1, 0x2, 0x1000, "Other", 2, {}});
   load();
   combo("AuswahlMIDIPort")->setCurrentIndex(1);
   combo("AuswahlMIDIinPort")->setCurrentIndex(0);
@@ -181,8 +335,8 @@ TEST_F(MidiSettingsTest, CapabilityFailureEndsTheLoadWithItsBox) {
 }
 
 TEST_F(MidiSettingsTest, PortsBeyondTheTablesAreNotListedAndVanishedPortsAreForgotten) {
-  for (int i = 0; i < 150; ++i) f.service.outPorts.push_back({0, 0, 0, "Port " + std::to_string(i), 1});
-  for (int i = 0; i < 150; ++i) f.service.inPorts.push_back({0, 0, 0, "In " + std::to_string(i)});
+  for (int i = 0; i < 150; ++i) f.service.outPorts.push_back({0, 0, 0, "Port " + std::to_string(i), 1, {}});
+  for (int i = 0; i < 150; ++i) f.service.inPorts.push_back({0, 0, 0, "In " + std::to_string(i), {}});
   load();
   EXPECT_EQ(label("Bezeichnung1"), "MIDI-port (100):");
   EXPECT_EQ(combo("AuswahlMIDIPort")->count(), 100);

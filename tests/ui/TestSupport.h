@@ -46,8 +46,8 @@ struct MidiFixture {
   AppContext ctx{midi, presenter, {}, {}, {}};
 
   MidiFixture() {
-    service.outPorts.push_back({0x41, 0x22, 0x0500, "Test synth", kTechOutputPort});
-    service.inPorts.push_back({0, 0, 0, "Test keyboard"});
+    service.outPorts.push_back({0x41, 0x22, 0x0500, "Test synth", kTechOutputPort, {}});
+    service.inPorts.push_back({0, 0, 0, "Test keyboard", {}});
   }
 
   // Channel 0 with the first output port open, records cleared.

@@ -43,6 +43,8 @@ void MidiLink::resetChoices() {
   state_.MidiInDevice = -1;
   state_.MidiChannel = -1;
   state_.MidiInChannel = -1;
+  state_.outPort = {};
+  state_.inPort = {};
 }
 
 void MidiLink::ShowMidiError(std::string_view name, MidiResult code) {

@@ -9,6 +9,7 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/MidiService.h"
 #include "core/midi/MidiServiceHolder.h"
+#include "core/midi/PortChoice.h"
 
 namespace rotavox {
 
@@ -20,6 +21,10 @@ struct MidiState {
   std::int16_t MidiInChannel = -1;
   MidiHandle MidiOutHandle = kNoMidiHandle;
   MidiHandle MidiInHandle = kNoMidiHandle;
+  // The ports behind MidiOutDevice and MidiInDevice, found again by the settings dialog's
+  // next load wherever they then stand.
+  RememberedPort outPort;
+  RememberedPort inPort;
 };
 
 // The program's only link to the instrument: opens and closes the output and the thru,

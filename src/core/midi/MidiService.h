@@ -28,12 +28,18 @@ enum MidiTechnology : std::uint16_t {
   kTechWavetable = 7,
 };
 
+// A port's identity is what the MIDI system itself calls it (JACK: the full port name; ALSA:
+// client and port number with the names). Unlike the list position it stays with the port when
+// other ports come and go, so a choice made earlier finds the same port again. Empty when the
+// service cannot tell.
+
 struct MidiOutCaps {
   std::uint16_t manufacturerId = 0;
   std::uint16_t productId = 0;
   std::uint32_t driverVersion = 0;
   std::string name;  // at most 31 characters are shown
   std::uint16_t technology = 0;
+  std::string identity;
 };
 
 struct MidiInCaps {
@@ -41,6 +47,7 @@ struct MidiInCaps {
   std::uint16_t productId = 0;
   std::uint32_t driverVersion = 0;
   std::string name;
+  std::string identity;
 };
 
 // The system's MIDI service: port lists, capability records, opening, sending and the thru.

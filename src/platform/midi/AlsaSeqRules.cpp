@@ -54,6 +54,10 @@ std::string displayName(const PortRecord& port) {
   return port.clientName + ":" + port.portName;
 }
 
+std::string portIdentity(const PortRecord& port) {
+  return std::to_string(port.client) + ":" + std::to_string(port.port) + " " + port.clientName + ":" + port.portName;
+}
+
 std::uint16_t technologyOf(unsigned portType, bool ownVirtualPort) {
   if (ownVirtualPort) return kTechMapper;
   // A sound chip that plays wavetables or downloaded samples.
@@ -143,12 +147,13 @@ MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, std::uint32_t
                       const SystemPaths& paths) {
   const DeviceNumbers numbers = deviceNumbers(port.card, libraryVersion, paths);
   return MidiOutCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port),
-                     technologyOf(port.type, ownVirtualPort)};
+                     technologyOf(port.type, ownVirtualPort), portIdentity(port)};
 }
 
 MidiInCaps inCapsOf(const PortRecord& port, std::uint32_t libraryVersion, const SystemPaths& paths) {
   const DeviceNumbers numbers = deviceNumbers(port.card, libraryVersion, paths);
-  return MidiInCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port)};
+  return MidiInCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port),
+                    portIdentity(port)};
 }
 
 MidiResult resultFromReturn(int rc) {

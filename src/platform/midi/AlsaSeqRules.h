@@ -90,6 +90,11 @@ std::vector<PortRecord> listedPorts(std::vector<PortRecord> all, Direction direc
 // starts with the client's name ("UM-ONE MIDI 1" rather than "UM-ONE:UM-ONE MIDI 1").
 std::string displayName(const PortRecord& port);
 
+// What the port is known by: "client:port clientName:portName". A client number that the
+// system hands to another program, or a program that comes back under a new number, makes
+// another identity, so a remembered choice never lands on a stranger's port.
+std::string portIdentity(const PortRecord& port);
+
 // Technology code of an output port from its type bits; the program's own port is the mapper.
 std::uint16_t technologyOf(unsigned portType, bool ownVirtualPort);
 

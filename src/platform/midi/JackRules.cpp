@@ -91,15 +91,16 @@ std::uint32_t versionNumber(const char* text) {
 }
 
 MidiOutCaps outCapsOf(const PortInfo& port, std::uint32_t driverVersion) {
-  return MidiOutCaps{0, 0, driverVersion, port.display, port.physical ? kTechOutputPort : kTechInternalSynth};
+  return MidiOutCaps{0, 0, driverVersion, port.display, port.physical ? kTechOutputPort : kTechInternalSynth,
+                     port.name};
 }
 
 MidiOutCaps virtualPortCaps(std::string_view clientName, std::uint32_t driverVersion) {
-  return MidiOutCaps{0, 0, driverVersion, std::string(clientName) + " virtual out", kTechMapper};
+  return MidiOutCaps{0, 0, driverVersion, std::string(clientName) + " virtual out", kTechMapper, {}};
 }
 
 MidiInCaps inCapsOf(const PortInfo& port, std::uint32_t driverVersion) {
-  return MidiInCaps{0, 0, driverVersion, port.display};
+  return MidiInCaps{0, 0, driverVersion, port.display, port.name};
 }
 
 OutChoice outChoice(int device, std::size_t listed) {

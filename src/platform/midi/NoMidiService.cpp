@@ -4,7 +4,7 @@ namespace rotavox {
 
 MidiResult NoMidiService::outCaps(int device, MidiOutCaps& caps) {
   if (device != kMidiMapperDevice) return kNoSystem;
-  caps = MidiOutCaps{0, 0, 0, "Rotavox virtual out (no MIDI system)", kTechMapper};
+  caps = MidiOutCaps{0, 0, 0, "Rotavox virtual out (no MIDI system)", kTechMapper, {}};
   return kMidiOk;
 }
 

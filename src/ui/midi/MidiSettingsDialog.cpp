@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "ui/common/Twips.h"
 
@@ -61,6 +63,12 @@ void MidiSettingsDialog::Form_Load() {
   midi_.chooseServiceAgainIfGone();
   MidiService& service = midi_.service();
 
+  // A position means something only in the list read now; until the remembered ports are
+  // found in it (below), none is chosen. A load that fails half way thus leaves nothing that
+  // Close could open in the wrong place.
+  st.MidiOutDevice = -1;
+  st.MidiInDevice = -1;
+
   // Tables of 100 records: ports past the 99th output or 100th input are not listed.
   const int n = static_cast<int>(std::min(service.outDeviceCount(), kMaxOutPorts));
   outCount_ = n;
@@ -84,6 +92,7 @@ void MidiSettingsDialog::Form_Load() {
   }
 
   const int m = static_cast<int>(std::min(service.inDeviceCount(), kMaxInPorts));
+  inCount_ = m;
   for (int i = 0; i < m; ++i) {
     PortCapsIn_[static_cast<std::size_t>(i)] = MidiInCaps{};
     if (const MidiResult r = service.inCaps(i, PortCapsIn_[static_cast<std::size_t>(i)])) {
@@ -99,10 +108,17 @@ void MidiSettingsDialog::Form_Load() {
     AuswahlMIDIinPort_->setCurrentIndex(-1);
   }
 
-  // A remembered port that is no longer in the list (ports went away) is forgotten, so that
-  // Close asks for a new choice instead of opening whatever now stands at that place.
-  if (st.MidiOutDevice > n) st.MidiOutDevice = -1;
-  if (st.MidiInDevice >= m) st.MidiInDevice = -1;
+  // The ports chosen before are looked up by identity: other ports coming or going move them
+  // in the list. One that is gone is forgotten, so that Close asks for a new choice instead of
+  // opening whatever now stands at its old place.
+  std::vector<std::string> outIds;
+  for (int i = 0; i <= n; ++i) outIds.push_back(PortCapsOut_[static_cast<std::size_t>(i)].identity);
+  std::vector<std::string> inIds;
+  for (int i = 0; i < m; ++i) inIds.push_back(PortCapsIn_[static_cast<std::size_t>(i)].identity);
+  st.MidiOutDevice = findRememberedPort(st.outPort, outIds, true);
+  st.MidiInDevice = findRememberedPort(st.inPort, inIds, false);
+  if (st.MidiOutDevice < 0) st.outPort = {};
+  if (st.MidiInDevice < 0) st.inPort = {};
   if (st.MidiOutDevice > -1) AuswahlMIDIPort_->setCurrentIndex(st.MidiOutDevice);
   if (st.MidiInDevice > -1) AuswahlMIDIinPort_->setCurrentIndex(st.MidiInDevice);
 
@@ -135,6 +151,7 @@ void MidiSettingsDialog::Form_Load() {
 void MidiSettingsDialog::AuswahlMIDIPort_Click(int position) {
   if (position < 0 || position > outCount_) return;
   midi_.state().MidiOutDevice = position;
+  midi_.state().outPort = {PortCapsOut_[static_cast<std::size_t>(position)].identity, position == outCount_};
   const MidiOutCaps& caps = PortCapsOut_[static_cast<std::size_t>(position)];
   Text1_->setText(QString::fromStdString("Manufacturer ID: " + hexText(caps.manufacturerId) + "\r\n"));
   Text2_->setText(QString::fromStdString("Product ID: " + hexText(caps.productId) + "\r\n"));
@@ -142,7 +159,11 @@ void MidiSettingsDialog::AuswahlMIDIPort_Click(int position) {
   Text4_->setText(QString::fromStdString("Type: " + std::string(technologyText(caps.technology))));
 }
 
-void MidiSettingsDialog::AuswahlMIDIinPort_Click(int position) { midi_.state().MidiInDevice = position; }
+void MidiSettingsDialog::AuswahlMIDIinPort_Click(int position) {
+  midi_.state().MidiInDevice = position;
+  if (position >= 0 && position < inCount_)
+    midi_.state().inPort = {PortCapsIn_[static_cast<std::size_t>(position)].identity, false};
+}
 
 void MidiSettingsDialog::AuswahlMIDIChannel_Click(int position) { midi_.state().MidiChannel = position; }
 

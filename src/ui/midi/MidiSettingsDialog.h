@@ -42,6 +42,7 @@ class MidiSettingsDialog : public QWidget {
   std::array<MidiOutCaps, kMaxOutPorts + 1> PortCapsOut_{};
   std::array<MidiInCaps, kMaxInPorts> PortCapsIn_{};
   int outCount_ = 0;
+  int inCount_ = 0;
 };
 
 }  // namespace rotavox
