@@ -367,7 +367,8 @@ TEST(MidiSettingsServiceChoice, LoadAfterTheSystemWentAwayListsTheSystemChosenAn
   std::vector<MemoryService*> made;
   MidiServiceHolder services([&made] {
     auto s = std::make_unique<MemoryService>();
-    s->outPorts.push_back({0, 0, 0, "Synth of system " + std::to_string(made.size() + 1), kTechOutputPort});
+    // The same instrument port in every system, shown under a name that tells them apart.
+    s->outPorts.push_back({0, 0, 0, "Synth of system " + std::to_string(made.size() + 1), kTechOutputPort, "synth:in"});
     made.push_back(s.get());
     return s;
   });
@@ -375,6 +376,7 @@ TEST(MidiSettingsServiceChoice, LoadAfterTheSystemWentAwayListsTheSystemChosenAn
   MidiLink midi(services, presenter);
   AppContext ctx{midi, presenter, {}, {}, {}};
   midi.state().MidiOutDevice = 0;
+  midi.state().outPort = {"synth:in", false};
   midi.state().MidiChannel = 0;
   midi.SwitchMidiOut("open");
   ASSERT_TRUE(made[0]->isOutOpen(midi.state().MidiOutHandle));
