@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "ui/Program.h"
+#include "ui/common/QueuedMessagesNote.h"
 #include "ui/midi/MidiSettingsDialog.h"
 
 namespace {
@@ -89,5 +90,9 @@ int main(int argc, char** argv) {
     else window.Menu_SaveSound_Click();
     if (QWidget* w = window.findChild<QWidget*>(name)) ok &= save(grabWindow(w), dir + "/" + name + suffix + ".png");
   }
+  // The note shown when the program ends with messages still queued.
+  rotavox::QueuedMessagesNote note([] { return std::size_t{2032}; });
+  note.show();
+  ok &= save(grabWindow(&note), dir + "/queued-messages" + suffix + ".png");
   return ok ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include "ui/editor/EditorPanel.h"
 #include "ui/files/FileDialog.h"
 #include "ui/midi/MidiSettingsDialog.h"
+#include "ui/ProgramEnding.h"
 #include "ui/play/PlayControls.h"
 
 namespace rotavox {
@@ -54,6 +55,7 @@ MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), 
 
   buildMenus();
   play_ = installPlayControls(ctx_, panel_, Menu_StartSequenzer_, this);
+  ending_ = new ProgramEnding(ctx_.midi, *this);
 }
 
 void MainWindow::buildMenus() {
@@ -124,8 +126,9 @@ void MainWindow::Menu_SaveSound_Click() {
   showFileDialog();
 }
 
-// Ends the program at once: no unload step runs, the MIDI output is left to the system.
-void MainWindow::Menu_Quit_Click() { QCoreApplication::exit(0); }
+// Ends the program at once: no unload step runs, the MIDI output is left to the system (what
+// it still has queued goes out first, under a note that counts it down).
+void MainWindow::Menu_Quit_Click() { ending_->quitNow(); }
 
 // The menu initialises at once, without the button's question.
 void MainWindow::Menu_InitW_Click() { panel_->InitSoundPreset(); }
@@ -150,8 +153,10 @@ void MainWindow::Menu_About_Click() {
   showOrRaise(about_, [this] { return new AboutBox(this); });
 }
 
+// The other windows stay open; the program ends when the last of them closes.
 void MainWindow::closeEvent(QCloseEvent* event) {
   ctx_.midi.SwitchMidiOut("close");
+  if (fileDialog_) fileDialog_->soundPanelClosed();
   event->accept();
 }
 

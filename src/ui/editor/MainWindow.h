@@ -15,6 +15,7 @@ class EditorPanel;
 class FileDialog;
 class MidiSettingsDialog;
 class PlayControls;
+class ProgramEnding;
 
 // F_Rotavox: the editor window with its menus, the Panic and Init buttons, and the panel.
 class MainWindow : public QMainWindow {
@@ -40,6 +41,7 @@ class MainWindow : public QMainWindow {
   EditorPanel* panel() const { return panel_; }
   MidiSettingsDialog* midiSettings() const;
   AppContext& context() { return ctx_; }
+  ProgramEnding* ending() const { return ending_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -58,6 +60,7 @@ class MainWindow : public QMainWindow {
   QPointer<AboutBox> about_;
   PlayControls* play_ = nullptr;
   QPointer<FileDialog> fileDialog_;
+  ProgramEnding* ending_ = nullptr;
 };
 
 // "Rotavox v0.2.0", from the build's version numbers.

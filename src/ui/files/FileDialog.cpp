@@ -251,8 +251,16 @@ void FileDialog::LabelPath_Change() {
   setWindowTitle(qstr(ctx_.files.FileDialogMode) + " " + LabelPath_->text());
 }
 
+void FileDialog::soundPanelClosed() { soundPanelClosed_ = true; }
+
 void FileDialog::C_File_Click() {
   // The mode is read now: the menu may have changed it while the dialog stood open.
+  if (soundPanelClosed_ && ctx_.files.FileDialogMode != "Save") {
+    // Saving still keeps the sound the closed window showed; a load would go nowhere.
+    ctx_.presenter.show("The editor window is closed: there is no sound panel to load the sound into.",
+                        "Rotavox", MessageIcon::Warning, MessageButtons::Ok);
+    return;
+  }
   const std::string path = labelPath_;
   const bool done = ctx_.files.FileDialogMode == "Save" ? SaveSoundFile(path) : LoadSoundFile(path);
   if (done) close();

@@ -43,6 +43,10 @@ class FileDialog : public QWidget {
   void C_File_Click();
   void Command1_Click();
 
+  // The main window has closed: its panel is no longer shown, so the action button loads
+  // nothing into it (and says so); saving still saves the sound it held.
+  void soundPanelClosed();
+
   // Both report their own errors; true when the dialog is to close.
   bool SaveSoundFile(const std::string& path);
   bool LoadSoundFile(const std::string& path);
@@ -81,6 +85,7 @@ class FileDialog : public QWidget {
   AppContext& ctx_;
   std::unique_ptr<FileSystemView> fs_;
   WidgetSoundControls controls_;
+  bool soundPanelClosed_ = false;
   std::vector<std::string> drives_;
   std::map<std::string, std::string> driveFolders_;  // the folder each drive was last shown in
   std::string dir1Path_;
