@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -499,6 +501,38 @@ TEST_F(SoundFileDialogTest, ErrorTitleShowsAnOddNameReadably) {
   EXPECT_FALSE(pressAction());
   EXPECT_EQ(boxes(), (std::vector<Box>{{"Error writing/reading file: " + dir.string() + "/Kl\xc3\xa4nge.rvs",
                                         " 4: Permission denied"}}));
+}
+
+}  // namespace
+}  // namespace rotavox
+namespace rotavox {
+namespace {
+
+// What a careless paste puts into the name field: a line feed, a tab and an escape from a
+// terminal, or a megabyte. Nothing is written, and the message shows the name readably.
+TEST_F(SoundFileDialogTest, PastedNamesThatCannotBeSavedAreRefused) {
+  struct Case {
+    QString pasted;
+    std::string shownName, text;
+  };
+  const std::vector<Case> cases{
+      {"a\nb\tc\x1b[0m", "a\u240ab\u2409c\u241b[0m.rvs", " 1: Bad file name"},
+      {"del\x7f", "del\u2421.rvs", " 1: Bad file name"},
+      {QString(1 << 20, 'n'), std::string(32767, 'n') + ".rvs", " 8: File name too long"},
+  };
+  for (const Case& c : cases) {
+    f.presenter.boxes.clear();
+    open("Save");
+    dialog->TextFilename()->clear();
+    QApplication::clipboard()->setText(c.pasted);
+    QTest::keyClick(dialog->TextFilename(), Qt::Key_V, Qt::ControlModifier);
+    const std::string path = dir.string() + "/" + c.shownName;
+    EXPECT_EQ(dialog->LabelPath()->text().toStdString(), path);
+    EXPECT_FALSE(pressAction());
+    EXPECT_EQ(boxes(), (std::vector<Box>{{"Error writing/reading file: " + path, c.text}})) << c.text;
+    EXPECT_TRUE(fs::is_empty(dir));
+    delete dialog.data();
+  }
 }
 
 }  // namespace
