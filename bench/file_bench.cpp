@@ -22,6 +22,8 @@
 #include "ui/editor/MainWindow.h"
 #include "ui/files/FileDialog.h"
 #include "../tests/support/HandWrittenSounds.h"
+#include "../tests/support/MapSoundControls.h"
+#include "platform/fs/SoundFileStore.h"
 
 namespace {
 
@@ -63,6 +65,26 @@ void BM_LoadSoundFile(benchmark::State& state) {
   state.counters["messages_per_load"] = static_cast<double>(fewest);
 }
 BENCHMARK(BM_LoadSoundFile)->Unit(benchmark::kMillisecond);
+
+// Saving one sound into a folder that already holds `range(0)` other files: each save looks
+// through the folder for temporary files that a killed save left, so a crowded folder costs
+// a little more. The flush to the disk is part of every save.
+void BM_SaveSoundFile(benchmark::State& state) {
+  char name[] = "/tmp/rotavox-save-bench-XXXXXX";
+  const std::filesystem::path dir = ::mkdtemp(name);
+  for (int64_t i = 0; i < state.range(0); ++i) std::ofstream(dir / ("sound" + std::to_string(i) + ".rvs"));
+  const test::MapSoundControls controls;
+  const std::string path = (dir / "saved.rvs").string();
+  for (auto _ : state) {
+    const SoundFileOutcome outcome = saveSoundFile(path, controls);
+    if (!outcome.ok()) {
+      state.SkipWithError(("the save failed: " + fileErrorText(outcome.error)).c_str());
+      break;
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_SaveSoundFile)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
