@@ -1,0 +1,354 @@
+// The sequencer service against a live kernel sequencer with a virtual MIDI card: what the
+// program sends to port "VirMIDI 0-0" is read back as bytes from /dev/snd/midiC0D0, exactly
+// what a USB interface would put on the wire; bytes written into /dev/snd/midiC0D1 play the
+// keyboard behind the thru. scripts/test-alsa runs these in a virtual machine.
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <string>
+#include <vector>
+
+#include "core/midi/Messages.h"
+#include "core/midi/MidiLink.h"
+#include "core/midi/Pacing.h"
+#include "platform/midi/AlsaSeqRules.h"
+#include "platform/midi/AlsaSeqService.h"
+#include "alsa/AlsaVmSupport.h"
+
+namespace rotavox {
+namespace {
+
+using namespace alsavm;
+
+constexpr const char* kClient = "Rotavox test";
+
+// How much the reader's own scheduling may make a run of messages look faster than it was
+// sent: in a virtual machine on a busy host a thread can wait a quarter of a second to run.
+// A sender without pacing delivers the whole sweep some 1.5 s too early.
+constexpr double kReaderSlackSeconds = 0.25;
+
+class AlsaLive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ROTAVOX_REQUIRE_SEQUENCER();
+    ASSERT_TRUE(ensureCard()) << "the virtual MIDI card (snd-virmidi) is not there";
+    service = tryOpenAlsaSeqService(kClient);
+    ASSERT_NE(service, nullptr) << "the sequencer did not open";
+  }
+
+  // Opens the output to the named port through the program's MIDI layer, as the settings
+  // dialog's Close does.
+  void openOutput(MidiLink& link, const std::string& port, int channel = 0) {
+    link.state().MidiOutDevice = findOutput(*service, port);
+    link.state().MidiChannel = channel;
+    ASSERT_GE(link.state().MidiOutDevice, 0) << port << " is not in the output list";
+    link.SwitchMidiOut("open");
+    ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
+  }
+
+  std::unique_ptr<MidiService> service;
+};
+
+std::uint32_t libraryVersion() {
+  unsigned major = 0, minor = 0, micro = 0;
+  std::sscanf(snd_asoundlib_version(), "%u.%u.%u", &major, &minor, &micro);
+  return (major << 16) | (minor << 8) | micro;
+}
+
+// The names aconnect lists for one direction, as the program shows them: the kernel's System
+// client and the program's own ports left out.
+std::vector<std::string> aconnectNames(const char* option) {
+  std::string text;
+  EXPECT_TRUE(runCommand(std::string("aconnect ") + option, &text)) << text;
+  std::vector<std::string> names;
+  for (const AconnectPort& p : parseAconnect(text)) {
+    if (p.client == 0 || p.clientName == kClient) continue;
+    names.push_back(p.portName.rfind(p.clientName, 0) == 0 ? p.portName : p.clientName + ":" + p.portName);
+  }
+  return names;
+}
+
+TEST_F(AlsaLive, PortListsAreAconnectsInClientAndPortOrderWithTheOwnPortLast) {
+  std::vector<std::string> outs;
+  const unsigned n = service->outDeviceCount();
+  for (unsigned i = 0; i < n; ++i) {
+    MidiOutCaps caps;
+    ASSERT_EQ(service->outCaps(static_cast<int>(i), caps), kMidiOk);
+    outs.push_back(caps.name);
+  }
+  std::vector<std::string> ins;
+  const unsigned m = service->inDeviceCount();
+  for (unsigned i = 0; i < m; ++i) {
+    MidiInCaps caps;
+    ASSERT_EQ(service->inCaps(static_cast<int>(i), caps), kMidiOk);
+    ins.push_back(caps.name);
+  }
+  EXPECT_EQ(outs, aconnectNames("-o"));
+  EXPECT_EQ(ins, aconnectNames("-i"));
+
+  // The kernel's own ports, by the names a user sees in aconnect: Midi Through (client 14)
+  // before the card's four ports (clients 16 to 19), in this order, in both lists.
+  const std::vector<std::string> kernelPorts = {"Midi Through Port-0", virmidiPortName(0), virmidiPortName(1),
+                                                virmidiPortName(2), virmidiPortName(3)};
+  EXPECT_EQ(outs, kernelPorts);
+  EXPECT_EQ(ins, kernelPorts);
+
+  MidiOutCaps own;
+  ASSERT_EQ(service->outCaps(static_cast<int>(n), own), kMidiOk);
+  EXPECT_EQ(own.name, std::string(kClient) + " virtual out");
+  EXPECT_EQ(own.technology, kTechMapper);
+  EXPECT_EQ(own.driverVersion, libraryVersion());
+
+  // A port of the virtual card is a software MIDI port of a card that is no USB device.
+  MidiOutCaps virmidi;
+  ASSERT_EQ(service->outCaps(findOutput(*service, virmidiPortName(0)), virmidi), kMidiOk);
+  EXPECT_EQ(virmidi.manufacturerId, 0);
+  EXPECT_EQ(virmidi.productId, 0);
+  EXPECT_EQ(virmidi.driverVersion, libraryVersion());
+  EXPECT_EQ(virmidi.technology, kTechOutputPort);
+  MidiInCaps keyboard;
+  ASSERT_EQ(service->inCaps(findInput(*service, virmidiPortName(1)), keyboard), kMidiOk);
+  EXPECT_EQ(keyboard.manufacturerId, 0);
+  EXPECT_EQ(keyboard.driverVersion, libraryVersion());
+}
+
+TEST_F(AlsaLive, PanicArrivesOnTheWireCompleteInOrderOnceAndNoFasterThanTheCable) {
+  RawMidiReader wire(rawMidiPath(0));
+  ASSERT_TRUE(wire.ok());
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  openOutput(link, virmidiPortName(0), 5);
+
+  link.SendPanic();
+  const std::vector<std::uint32_t> sweep = panicSweep(5);
+  ASSERT_TRUE(wire.waitFor(sweep.size(), 30s)) << "only " << wire.count() << " of 2032 arrived";
+  wire.settle();
+  const std::vector<std::uint32_t> got = wire.messages();
+  EXPECT_EQ(firstDifference(got, sweep), "");
+  EXPECT_LE(worstPacingShortfall(wire.arrivals(), WirePacer::kWireBytesPerSecond, WirePacer::kBurstBytes),
+            kReaderSlackSeconds)
+      << "a run of messages reached the wire faster than the pacing allows";
+  link.SwitchMidiOut("close");
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+}
+
+TEST_F(AlsaLive, TenThousandControlChangesHandedOverBackToBackAllArriveInOrderOnce) {
+  RawMidiReader wire(rawMidiPath(0));
+  ASSERT_TRUE(wire.ok());
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(findOutput(*service, virmidiPortName(0)), out), kMidiOk);
+  std::vector<std::uint32_t> sent;
+  for (int i = 0; i < 10000; ++i) sent.push_back(controlChange(i % 16, (i / 16) % 120, i % 128));
+  for (std::uint32_t m : sent) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
+  // 30 000 bytes at 3125 a second: about ten seconds on the wire.
+  ASSERT_TRUE(wire.waitFor(sent.size(), 60s)) << "only " << wire.count() << " of 10000 arrived";
+  wire.settle();
+  EXPECT_EQ(firstDifference(wire.messages(), sent), "");
+  EXPECT_EQ(service->closeOut(out), kMidiOk);
+}
+
+// ---- The thru ---------------------------------------------------------------------------------
+
+// How the thru ends.
+struct ThruEnd {
+  const char* name;
+  void (*end)(MidiLink&, std::unique_ptr<MidiService>&);
+};
+void PrintTo(const ThruEnd& e, std::ostream* os) { *os << e.name; }
+
+class AlsaThru : public AlsaLive, public ::testing::WithParamInterface<ThruEnd> {};
+
+TEST_P(AlsaThru, CarriesTheKeyboardWhileOnAndNothingAfterItEnds) {
+  RawMidiReader wire(rawMidiPath(0));
+  ASSERT_TRUE(wire.ok());
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  link.state().MidiInDevice = findInput(*service, virmidiPortName(1));
+  ASSERT_GE(link.state().MidiInDevice, 0);
+  openOutput(link, virmidiPortName(0));
+  link.SwitchMidiThru("open");
+  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+
+  const std::vector<std::uint32_t> chord = {noteOn(0, 60, 100), noteOn(0, 64, 100), noteOn(0, 67, 100)};
+  ASSERT_TRUE(writeRawMidi(rawMidiPath(1), chord));
+  ASSERT_TRUE(wire.waitFor(3, 5s)) << "the keyboard did not reach the instrument";
+  EXPECT_EQ(wire.messages(), chord);
+
+  GetParam().end(link, service);
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_TRUE(writeRawMidi(rawMidiPath(1), {noteOn(0, 72, 100)}));
+  wire.settle(500ms);
+  EXPECT_EQ(wire.messages(), chord) << "the keyboard still reaches the instrument";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AlsaLive, AlsaThru,
+    ::testing::Values(ThruEnd{"ThruClose", [](MidiLink& l, std::unique_ptr<MidiService>&) { l.SwitchMidiThru("close"); }},
+                      // The settings dialog's load: the output first, then the thru.
+                      ThruEnd{"OutputThenThruClose",
+                              [](MidiLink& l, std::unique_ptr<MidiService>&) {
+                                l.SwitchMidiOut("close");
+                                l.SwitchMidiThru("close");
+                              }},
+                      // The program ends without closing anything.
+                      ThruEnd{"ServiceEnds", [](MidiLink&, std::unique_ptr<MidiService>& s) { s.reset(); }}),
+    [](const ::testing::TestParamInfo<ThruEnd>& info) { return info.param.name; });
+
+TEST_F(AlsaLive, SubscriptionMadeWithAconnectOutlivesTheThruThatUsedIt) {
+  const std::string from = "'Virtual Raw MIDI 0-1:0'";
+  const std::string to = "'Virtual Raw MIDI 0-0:0'";
+  std::string text;
+  ASSERT_TRUE(runCommand("aconnect " + from + " " + to, &text)) << text;
+  struct Undo {
+    std::string command;
+    ~Undo() { runCommand(command); }
+  } undo{"aconnect -d " + from + " " + to};
+
+  RawMidiReader wire(rawMidiPath(0));
+  ASSERT_TRUE(wire.ok());
+  std::size_t expected = 0;
+  const auto stillCarries = [&](int note) {
+    if (!writeRawMidi(rawMidiPath(1), {noteOn(0, note, 1)})) return false;
+    ++expected;
+    return wire.waitFor(expected, 5s) && wire.messages(expected - 1).at(0) == noteOn(0, note, 1);
+  };
+  {
+    RecordingPresenter boxes;
+    MidiLink link(*service, boxes);
+    link.state().MidiInDevice = findInput(*service, virmidiPortName(1));
+    openOutput(link, virmidiPortName(0));
+    link.SwitchMidiThru("open");
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+    EXPECT_TRUE(stillCarries(40)) << "the subscription does not carry with the thru on";
+    link.SwitchMidiThru("close");
+    EXPECT_TRUE(stillCarries(41)) << "closing the thru removed the aconnect subscription";
+    link.SwitchMidiThru("open");
+    link.SwitchMidiOut("close");
+    link.SwitchMidiThru("close");
+    EXPECT_TRUE(stillCarries(42)) << "the dialog's close removed the aconnect subscription";
+    link.SwitchMidiThru("open");  // opens the output first
+    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  }
+  service.reset();
+  EXPECT_TRUE(stillCarries(43)) << "the program's end removed the aconnect subscription";
+  wire.settle();
+  EXPECT_EQ(wire.count(), expected) << "a note arrived twice: the thru doubled the subscription";
+}
+
+// ---- Unplugging -------------------------------------------------------------------------------
+
+TEST_F(AlsaLive, CardRemovedWithMessagesQueuedFailsClearlyAndComesBackOnTheNextListing) {
+  auto wire = std::make_unique<RawMidiReader>(rawMidiPath(0));
+  ASSERT_TRUE(wire->ok());
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  openOutput(link, virmidiPortName(0));
+  link.SendPanic();
+  ASSERT_TRUE(wire->waitFor(400, 10s)) << "the sweep did not start";
+  ASSERT_GT(service->pendingMessages(), 0u) << "nothing left queued to unplug under";
+
+  // rmmod refuses a card whose port is subscribed; unbinding the driver removes the card the
+  // way a pulled USB cable does. The removal waits until the raw MIDI reader has let go.
+  auto unplug = std::async(std::launch::async, [] {
+    return writeSysfs(std::string(kCardDriver) + "/unbind", kCardDevice);
+  });
+  ASSERT_EQ(unplug.wait_for(20s), std::future_status::ready) << "removing the card hangs";
+  ASSERT_TRUE(unplug.get());
+  ASSERT_TRUE(waitForCard(false));
+  std::string text;
+  ASSERT_TRUE(runCommand("rmmod snd-virmidi", &text)) << text;
+
+  // The announce listener learns of it; from then on sends fail with the clear error.
+  const MidiHandle out = link.state().MidiOutHandle;
+  MidiResult result = kMidiOk;
+  const Clock::time_point end = Clock::now() + 10s;
+  while ((result = service->sendShort(out, controlChange(0, 7, 1))) == kMidiOk && Clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(result, alsaseq::kPortGone);
+  EXPECT_NE(service->outErrorText(result).find("gone away"), std::string::npos) << service->outErrorText(result);
+  EXPECT_EQ(service->pendingMessages(), 0u) << "the gone port's messages are still queued";
+
+  // What reached the wire before is the start of the sweep: in order, nothing twice.
+  const std::vector<std::uint32_t> got = wire->messages();
+  const std::vector<std::uint32_t> sweep = panicSweep(0);
+  ASSERT_LT(got.size(), sweep.size());
+  EXPECT_EQ(firstDifference(got, std::vector<std::uint32_t>(sweep.begin(), sweep.begin() + got.size())), "");
+  wire.reset();
+
+  // Closing does not hang and says nothing: there is nothing left to undo.
+  auto closing = std::async(std::launch::async, [&] { link.SwitchMidiOut("close"); });
+  ASSERT_EQ(closing.wait_for(20s), std::future_status::ready) << "closing the unplugged output hangs";
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+
+  // Plugged in again: the next listing shows it, and it opens and plays.
+  ASSERT_TRUE(runCommand("modprobe snd-virmidi", &text)) << text;
+  ASSERT_TRUE(waitForCard(true));
+  RawMidiReader again(rawMidiPath(0));
+  ASSERT_TRUE(again.ok());
+  openOutput(link, virmidiPortName(0));
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  link.SendControlChange(74, "99");
+  ASSERT_TRUE(again.waitFor(1, 5s)) << "the card plugged in again does not play";
+  EXPECT_EQ(again.messages(), std::vector<std::uint32_t>{controlChange(0, 74, 99)});
+  link.SwitchMidiOut("close");
+}
+
+TEST_F(AlsaLive, SynthProgramThatEndsWithMessagesQueuedTakesNothingMoreAndNeverBlocks) {
+  auto synth = std::make_unique<SeqClient>("Leaving synth");
+  ASSERT_TRUE(synth->ok());
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  openOutput(link, synth->portName());
+  for (int i = 0; i < 5; ++i) link.SendPanic();  // more than half a minute on the wire
+  ASSERT_GT(service->pendingMessages(), 0u);
+  synth->close();
+
+  // Far more than the queue holds: with the port gone none of it may wait.
+  const MidiHandle out = link.state().MidiOutHandle;
+  auto flood = std::async(std::launch::async, [&] {
+    MidiResult last = kMidiOk;
+    for (int i = 0; i < 40000; ++i) last = service->sendShort(out, noteOn(0, i % 127 + 1, 0));
+    return last;
+  });
+  ASSERT_EQ(flood.wait_for(30s), std::future_status::ready) << "sending to the gone port blocks";
+  EXPECT_EQ(flood.get(), alsaseq::kPortGone);
+  EXPECT_EQ(service->pendingMessages(), 0u);
+  auto closing = std::async(std::launch::async, [&] { link.SwitchMidiOut("close"); });
+  ASSERT_EQ(closing.wait_for(20s), std::future_status::ready) << "closing the gone output hangs";
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+
+  // The program starts again under the same name: listed anew, it opens and plays.
+  SeqClient back("Leaving synth");
+  ASSERT_TRUE(back.ok());
+  openOutput(link, back.portName());
+  link.SendControlChange(7, "100");
+  ASSERT_TRUE(back.readUntil(1, 5s));
+  EXPECT_EQ(back.messages(), std::vector<std::uint32_t>{controlChange(0, 7, 100)});
+  link.SwitchMidiOut("close");
+}
+
+// ---- A receiver without room ------------------------------------------------------------------
+
+TEST_F(AlsaLive, ReceiverWithoutRoomGetsEverythingInOrderOnceItReadsAgain) {
+  // Room for four events: the sequencer refuses the fifth until the synth reads.
+  SeqClient synth("Slow synth", 4);
+  ASSERT_TRUE(synth.ok());
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  openOutput(link, synth.portName(), 2);
+  link.SendPanic();
+  std::this_thread::sleep_for(1500ms);  // the synth reads nothing meanwhile
+  ASSERT_GT(service->pendingMessages(), 0u);
+
+  const std::vector<std::uint32_t> sweep = panicSweep(2);
+  ASSERT_TRUE(synth.readUntil(sweep.size(), 30s)) << "only " << synth.messages().size() << " of 2032 arrived";
+  std::this_thread::sleep_for(300ms);
+  synth.readAvailable();
+  EXPECT_EQ(firstDifference(synth.messages(), sweep), "");
+  EXPECT_EQ(synth.overruns(), 0) << "the sequencer dropped the synth's input";
+  link.SwitchMidiOut("close");
+}
+
+}  // namespace
+}  // namespace rotavox

@@ -1,0 +1,427 @@
+#pragma once
+
+// What the tests against a live kernel sequencer need around the service: the raw MIDI side of
+// a virtual MIDI card (the bytes an interface would put on the wire, and a keyboard's bytes),
+// the port lists as aconnect shows them, and the card's unplug and return.
+//
+// snd-virmidi card 0 gives four sequencer ports, "VirMIDI 0-0" .. "VirMIDI 0-3". What reaches
+// port 0-N can be read from /dev/snd/midiC0DN; bytes written there leave port 0-N.
+
+#include <alsa/asoundlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/common/MessagePresenter.h"
+#include "core/midi/Messages.h"
+#include "core/midi/MidiService.h"
+
+namespace rotavox::alsavm {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+inline const char* const kSequencerDevice = "/dev/snd/seq";
+inline const char* const kCardDriver = "/sys/bus/platform/drivers/snd_virmidi";
+inline const char* const kCardDevice = "snd_virmidi.0";
+
+// Names of the virtual card's ports as the program lists them ("client:port").
+inline std::string virmidiPortName(int device) {
+  const std::string n = "0-" + std::to_string(device);
+  return "Virtual Raw MIDI " + n + ":VirMIDI " + n;
+}
+inline std::string rawMidiPath(int device) { return "/dev/snd/midiC0D" + std::to_string(device); }
+
+inline bool exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// For GoogleTest tests. Inside the test machine (scripts/test-alsa sets ROTAVOX_ALSA_VM) a
+// missing sequencer is a failure; elsewhere these tests have nothing to run against.
+#define ROTAVOX_REQUIRE_SEQUENCER()                                                            \
+  do {                                                                                         \
+    if (!::rotavox::alsavm::exists(::rotavox::alsavm::kSequencerDevice)) {                    \
+      if (std::getenv("ROTAVOX_ALSA_VM") != nullptr) FAIL() << "no ALSA sequencer in the test machine"; \
+      GTEST_SKIP() << "no ALSA sequencer here: scripts/test-alsa runs these in a virtual machine"; \
+    }                                                                                          \
+  } while (0)
+
+// Turns a MIDI byte stream back into short messages: running status, real-time bytes in
+// between, and system messages (which end a running status) are all understood.
+class MidiByteParser {
+ public:
+  // Feeds one byte; true when it completed a channel message, which is then in `message`.
+  bool feed(std::uint8_t byte, std::uint32_t& message) {
+    if (byte >= 0xF8) return false;  // real-time: may stand anywhere, changes nothing
+    if (byte >= 0x80) {
+      status_ = byte < 0xF0 ? byte : 0;
+      count_ = 0;
+      return false;
+    }
+    if (status_ == 0) return false;  // data without a status: nothing a receiver could use
+    data_[count_++] = byte;
+    const int needed = (status_ & 0xF0) == 0xC0 || (status_ & 0xF0) == 0xD0 ? 1 : 2;
+    if (count_ < needed) return false;
+    count_ = 0;
+    message = shortMessage(status_, data_[0], needed == 2 ? data_[1] : 0);
+    return true;
+  }
+
+ private:
+  std::uint32_t status_ = 0;
+  std::uint8_t data_[2] = {0, 0};
+  int count_ = 0;
+};
+
+// The bytes of short messages as a sender without running status writes them.
+inline std::vector<std::uint8_t> bytesOf(const std::vector<std::uint32_t>& messages) {
+  std::vector<std::uint8_t> bytes;
+  for (std::uint32_t m : messages) {
+    bytes.push_back(statusByte(m));
+    bytes.push_back(data1Byte(m));
+    if (shortMessageLength(m) == 3) bytes.push_back(data2Byte(m));
+  }
+  return bytes;
+}
+
+// Reads what arrives on one raw MIDI device in a thread of its own, as the instrument behind a
+// MIDI interface would, and keeps every message with the time its last byte was read.
+class RawMidiReader {
+ public:
+  struct Arrival {
+    std::uint32_t message = 0;
+    Clock::time_point at;
+  };
+
+  explicit RawMidiReader(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) return;
+    // The virtual card passes events on only to readers that have started reading.
+    std::uint8_t scratch[64];
+    while (::read(fd_, scratch, sizeof scratch) > 0) {
+    }
+    thread_ = std::thread([this] { run(); });
+  }
+  ~RawMidiReader() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (fd_ >= 0) ::close(fd_);
+  }
+  RawMidiReader(const RawMidiReader&) = delete;
+  RawMidiReader& operator=(const RawMidiReader&) = delete;
+
+  bool ok() const { return fd_ >= 0 || gone_; }
+  // The device went away under the reader (the card was removed); it has let go of it.
+  bool gone() const { return gone_; }
+
+  std::size_t count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return arrivals_.size();
+  }
+  std::vector<Arrival> arrivals(std::size_t from = 0) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (from >= arrivals_.size()) return {};
+    return {arrivals_.begin() + static_cast<std::ptrdiff_t>(from), arrivals_.end()};
+  }
+  std::vector<std::uint32_t> messages(std::size_t from = 0) const {
+    std::vector<std::uint32_t> out;
+    for (const Arrival& a : arrivals(from)) out.push_back(a.message);
+    return out;
+  }
+
+  // Waits until at least n messages arrived; false when the limit passed first.
+  bool waitFor(std::size_t n, Clock::duration limit) const {
+    const Clock::time_point end = Clock::now() + limit;
+    while (count() < n) {
+      if (Clock::now() >= end) return false;
+      std::this_thread::sleep_for(2ms);
+    }
+    return true;
+  }
+  // Waits until nothing has arrived for `quiet`; a late duplicate or stray message shows then.
+  void settle(Clock::duration quiet = 300ms) const {
+    std::size_t seen = count();
+    for (;;) {
+      std::this_thread::sleep_for(quiet);
+      const std::size_t now = count();
+      if (now == seen) return;
+      seen = now;
+    }
+  }
+
+ private:
+  void run() {
+    std::uint8_t buffer[512];
+    while (!stop_) {
+      pollfd p{fd_, POLLIN, 0};
+      const int ready = ::poll(&p, 1, 20);
+      if (ready < 0 && errno != EINTR) break;
+      if (ready <= 0) continue;
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      if (n <= 0) {
+        // The card is going: close at once, or its removal waits for this reader.
+        ::close(fd_);
+        fd_ = -1;
+        gone_ = true;
+        return;
+      }
+      const Clock::time_point at = Clock::now();
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (ssize_t i = 0; i < n; ++i) {
+        std::uint32_t message = 0;
+        if (parser_.feed(buffer[i], message)) arrivals_.push_back({message, at});
+      }
+    }
+  }
+
+  int fd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> gone_{false};
+  mutable std::mutex mutex_;
+  MidiByteParser parser_;
+  std::vector<Arrival> arrivals_;
+  std::thread thread_;
+};
+
+// Plays bytes into a raw MIDI device, as a keyboard behind an interface would.
+inline bool writeRawMidi(const std::string& path, const std::vector<std::uint32_t>& messages) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::vector<std::uint8_t> bytes = bytesOf(messages);
+  const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  ::close(fd);  // waits until the bytes have left
+  return written;
+}
+
+// A program on the sequencer with one port that others can write to, standing in for a
+// software synth: it reads what arrives only when asked to, so it can also be one that falls
+// behind. Its input pool can be made small.
+class SeqClient {
+ public:
+  explicit SeqClient(const std::string& name, int inputPool = 0) : name_(name) {
+    if (snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
+      seq_ = nullptr;
+      return;
+    }
+    snd_seq_set_client_name(seq_, name.c_str());
+    port_ = snd_seq_create_simple_port(seq_, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    if (inputPool > 0 && snd_seq_set_client_pool_input(seq_, inputPool) < 0) port_ = -1;
+  }
+  ~SeqClient() { close(); }
+  SeqClient(const SeqClient&) = delete;
+  SeqClient& operator=(const SeqClient&) = delete;
+
+  bool ok() const { return seq_ != nullptr && port_ >= 0; }
+  // The program ends: its port and every subscription to it go away.
+  void close() {
+    if (seq_ != nullptr) snd_seq_close(seq_);
+    seq_ = nullptr;
+  }
+  // As the program lists it.
+  std::string portName() const { return name_ + ":in"; }
+
+  // Takes what has arrived, without waiting. Counts the times the kernel said that the input
+  // overran (and dropped what it held).
+  void readAvailable() {
+    if (seq_ == nullptr) return;
+    for (;;) {
+      snd_seq_event_t* ev = nullptr;
+      const int rc = snd_seq_event_input(seq_, &ev);
+      if (rc == -ENOSPC) {
+        ++overruns_;
+        continue;
+      }
+      if (rc < 0 || ev == nullptr) return;
+      if (ev->type == SND_SEQ_EVENT_NOTEON)
+        messages_.push_back(noteOn(ev->data.note.channel, ev->data.note.note, ev->data.note.velocity));
+      else if (ev->type == SND_SEQ_EVENT_CONTROLLER)
+        messages_.push_back(controlChange(ev->data.control.channel, static_cast<int>(ev->data.control.param),
+                                          ev->data.control.value));
+    }
+  }
+  // Reads until n messages arrived; false when the limit passed first.
+  bool readUntil(std::size_t n, Clock::duration limit) {
+    const Clock::time_point end = Clock::now() + limit;
+    for (;;) {
+      readAvailable();
+      if (messages_.size() >= n) return true;
+      if (Clock::now() >= end) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+  const std::vector<std::uint32_t>& messages() const { return messages_; }
+  int overruns() const { return overruns_; }
+
+ private:
+  std::string name_;
+  snd_seq_t* seq_ = nullptr;
+  int port_ = -1;
+  std::vector<std::uint32_t> messages_;
+  int overruns_ = 0;
+};
+
+// The output of a shell command, or nothing when it failed.
+inline bool runCommand(const std::string& command, std::string* output = nullptr) {
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return false;
+  std::string text;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  const int status = ::pclose(pipe);
+  if (output != nullptr) *output = text;
+  return status == 0;
+}
+
+// One port as `aconnect -i` / `aconnect -o` lists it.
+struct AconnectPort {
+  int client = 0;
+  std::string clientName;
+  int port = 0;
+  std::string portName;
+};
+
+// Parses aconnect's listing: "client 14: 'Midi Through' [type=kernel]" lines, each followed
+// by "    0 'Midi Through Port-0'" lines. aconnect pads port names to 16 characters.
+inline std::vector<AconnectPort> parseAconnect(const std::string& text) {
+  std::vector<AconnectPort> ports;
+  std::istringstream in(text);
+  std::string line;
+  AconnectPort client;
+  bool inClient = false;
+  while (std::getline(in, line)) {
+    const std::size_t open = line.find('\'');
+    const std::size_t close = line.rfind('\'');
+    if (open == std::string::npos || close <= open) continue;
+    const std::string quoted = line.substr(open + 1, close - open - 1);
+    if (line.rfind("client ", 0) == 0) {
+      client = AconnectPort{};
+      client.client = std::atoi(line.c_str() + 7);
+      client.clientName = quoted;
+      inClient = true;
+    } else if (inClient && line.size() > 0 && line[0] == ' ') {
+      AconnectPort port = client;
+      port.port = std::atoi(line.c_str());
+      port.portName = quoted.substr(0, quoted.find_last_not_of(' ') + 1);
+      ports.push_back(port);
+    }
+  }
+  return ports;
+}
+
+// ---- The virtual card's unplug and return ---------------------------------------------------
+
+inline bool writeSysfs(const std::string& path, const std::string& value) {
+  std::ofstream out(path);
+  out << value;
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+// Waits until the card's raw MIDI device is there (present) or gone (!present).
+inline bool waitForCard(bool present, Clock::duration limit = 10s) {
+  const Clock::time_point end = Clock::now() + limit;
+  while (exists(rawMidiPath(0)) != present) {
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+// Loads the virtual card's driver if it is not there, as after a test that unplugged it.
+inline bool ensureCard() {
+  if (exists(rawMidiPath(0))) return true;
+  runCommand("modprobe snd-virmidi");
+  return waitForCard(true);
+}
+
+// Keeps the text of every message box; answers OK.
+class RecordingPresenter : public MessagePresenter {
+ public:
+  std::vector<std::string> texts;
+  MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons) override {
+    texts.push_back(text);
+    return MessageAnswer::Ok;
+  }
+};
+
+// Device number of the output / input port with this name, -1 if not listed.
+inline int findOutput(MidiService& s, const std::string& name) {
+  const unsigned n = s.outDeviceCount();
+  for (unsigned i = 0; i < n; ++i) {
+    MidiOutCaps caps;
+    if (s.outCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+inline int findInput(MidiService& s, const std::string& name) {
+  const unsigned n = s.inDeviceCount();
+  for (unsigned i = 0; i < n; ++i) {
+    MidiInCaps caps;
+    if (s.inCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The Panic sweep as it must arrive: notes 1 to 127, sixteen times, velocity 0.
+inline std::vector<std::uint32_t> panicSweep(int channel) {
+  std::vector<std::uint32_t> sweep;
+  for (int pass = 0; pass < 16; ++pass)
+    for (int note = 1; note <= 127; ++note) sweep.push_back(noteOn(channel, note, 0));
+  return sweep;
+}
+
+// Where two message lists first differ, as a text for a failure; empty when they are equal.
+inline std::string firstDifference(const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& expected) {
+  const std::size_t n = std::min(got.size(), expected.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (got[i] != expected[i]) {
+      char text[160];
+      std::snprintf(text, sizeof text, "message %zu is 0x%06X, expected 0x%06X (%zu received, %zu expected)", i,
+                    got[i], expected[i], got.size(), expected.size());
+      return text;
+    }
+  }
+  if (got.size() != expected.size())
+    return std::to_string(got.size()) + " messages received, " + std::to_string(expected.size()) + " expected";
+  return {};
+}
+
+// The earliest each message may reach the wire under the pacing rule, measured from the
+// message before: any run of messages from j to k took at least (bytes of j..k - burst) / rate.
+// Returns the worst shortfall in seconds over all runs: 0 when the rule held, and otherwise
+// how much earlier than allowed some run arrived.
+inline double worstPacingShortfall(const std::vector<RawMidiReader::Arrival>& got, double bytesPerSecond,
+                                   double burstBytes) {
+  // t_k - t_j >= (B_k - B_{j-1} - burst) / rate  <=>  t_k - B_k/rate >= t_j - B_{j-1}/rate - burst/rate.
+  double worst = 0.0;
+  double bestEarlier = -1e300;  // max over j <= k of t_j - B_{j-1}/rate
+  double bytes = 0.0;
+  const Clock::time_point origin = got.empty() ? Clock::time_point{} : got.front().at;
+  for (const RawMidiReader::Arrival& a : got) {
+    const double t = std::chrono::duration<double>(a.at - origin).count();
+    bestEarlier = std::max(bestEarlier, t - bytes / bytesPerSecond);
+    bytes += shortMessageLength(a.message);
+    const double shortfall = bestEarlier - burstBytes / bytesPerSecond - (t - bytes / bytesPerSecond);
+    worst = std::max(worst, shortfall);
+  }
+  return worst;
+}
+
+}  // namespace rotavox::alsavm
