@@ -94,7 +94,7 @@ inline std::vector<std::uint8_t> bytesOf(const std::vector<std::uint32_t>& messa
   for (std::uint32_t m : messages) {
     bytes.push_back(statusByte(m));
     bytes.push_back(data1Byte(m));
-    if (shortMessageLength(m) == 3) bytes.push_back(data2Byte(m));
+    if (shortMessageBytes(m) == 3) bytes.push_back(data2Byte(m));
   }
   return bytes;
 }
@@ -256,15 +256,19 @@ class SeqClient {
                                           ev->data.control.value));
     }
   }
-  // Reads until n messages arrived; false when the limit passed first.
-  bool readUntil(std::size_t n, Clock::duration limit) {
+  // Reads until `done(messages)` holds; false when the limit passed first.
+  template <class Done>
+  bool readUntilDone(Done done, Clock::duration limit) {
     const Clock::time_point end = Clock::now() + limit;
     for (;;) {
       readAvailable();
-      if (messages_.size() >= n) return true;
+      if (done(messages_)) return true;
       if (Clock::now() >= end) return false;
       std::this_thread::sleep_for(1ms);
     }
+  }
+  bool readUntil(std::size_t n, Clock::duration limit) {
+    return readUntilDone([n](const std::vector<std::uint32_t>& got) { return got.size() >= n; }, limit);
   }
   const std::vector<std::uint32_t>& messages() const { return messages_; }
   int overruns() const { return overruns_; }
@@ -417,7 +421,7 @@ inline double worstPacingShortfall(const std::vector<RawMidiReader::Arrival>& go
   for (const RawMidiReader::Arrival& a : got) {
     const double t = std::chrono::duration<double>(a.at - origin).count();
     bestEarlier = std::max(bestEarlier, t - bytes / bytesPerSecond);
-    bytes += shortMessageLength(a.message);
+    bytes += shortMessageBytes(a.message);
     const double shortfall = bestEarlier - burstBytes / bytesPerSecond - (t - bytes / bytesPerSecond);
     worst = std::max(worst, shortfall);
   }
