@@ -18,6 +18,7 @@ class FakeService : public MidiService {
   std::vector<std::string> calls;
   std::vector<std::pair<MidiHandle, std::uint32_t>> sent;
   MidiHandle nextHandle = 10;
+  MidiResult sendAnswer = kMidiOk;  // what every sendShort answers
 
   MidiResult result(const std::string& call) {
     calls.push_back(call);
@@ -35,7 +36,7 @@ class FakeService : public MidiService {
   MidiResult closeOut(MidiHandle) override { return result("closeOut"); }
   MidiResult sendShort(MidiHandle h, std::uint32_t m) override {
     sent.push_back({h, m});
-    return kMidiOk;
+    return sendAnswer;
   }
   std::string outErrorText(MidiResult code) override { return "out text " + std::to_string(code); }
   unsigned inDeviceCount() override { return 1; }
@@ -159,6 +160,36 @@ TEST_F(LinkTest, SendsGoToWhateverHandleIsOpenAndAreSilentWhenClosed) {
   ASSERT_EQ(service.sent.size(), 1u);
   EXPECT_EQ(service.sent[0].first, kNoMidiHandle);
   EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Whatever path a message takes (control change, note, panic, raw), the listener hears it
+// after the service took it, with the service's answer, and without a box for a failure.
+TEST_F(LinkTest, SendListenerHearsEveryHandOverWithItsAnswer) {
+  std::vector<std::pair<std::uint32_t, MidiResult>> heard;
+  link.setSendListener([&](std::uint32_t m, MidiResult r) {
+    EXPECT_EQ(service.sent.back().second, m) << "the service has it first";
+    heard.push_back({m, r});
+  });
+  link.SwitchMidiOut("open");
+  link.SendControlChange(69, 100);
+  link.SendControlChange(69, std::string_view("12"));
+  link.SendNoteOn(60, 100);
+  link.sendRaw(controlChange(0, 123, 0));
+  link.SendControlChange(69, 128);  // refused before the service: nothing to hear
+  service.sendAnswer = 7;
+  link.SendNoteOn(61, 0);
+  const std::vector<std::pair<std::uint32_t, MidiResult>> expected{
+      {controlChange(0, 69, 100), kMidiOk}, {controlChange(0, 69, 12), kMidiOk}, {noteOn(0, 60, 100), kMidiOk},
+      {controlChange(0, 123, 0), kMidiOk},  {noteOn(0, 61, 0), 7}};
+  EXPECT_EQ(heard, expected);
+  EXPECT_TRUE(boxes.shown.empty()) << "sending stays silent";
+
+  heard.clear();
+  link.SendPanic();
+  EXPECT_EQ(heard.size(), 2032u);
+  link.setSendListener(nullptr);
+  link.SendControlChange(7, 1);
+  EXPECT_EQ(heard.size(), 2032u) << "an empty listener hears nothing";
 }
 
 TEST_F(LinkTest, CloseWithNothingOpenDoesNothing) {

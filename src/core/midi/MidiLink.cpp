@@ -104,12 +104,12 @@ void MidiLink::SwitchMidiThru(std::string_view action) {
 // of the message and corrupt it; such a message is not sent.
 void MidiLink::SendNoteOn(int note, int velocity) {
   if (!channelValid() || !isDataByte(note) || !isDataByte(velocity)) return;
-  service().sendShort(state_.MidiOutHandle, noteOn(state_.MidiChannel, note, velocity));
+  hand(noteOn(state_.MidiChannel, note, velocity));
 }
 
 void MidiLink::SendControlChange(int controller, int value) {
   if (!channelValid() || !isDataByte(controller) || !isDataByte(value)) return;
-  service().sendShort(state_.MidiOutHandle, controlChange(state_.MidiChannel, controller, value));
+  hand(controlChange(state_.MidiChannel, controller, value));
 }
 
 void MidiLink::SendControlChange(int controller, std::string_view text) {
@@ -123,9 +123,14 @@ void MidiLink::SendPanic() {
   if (!channelValid()) return;
   for (int pass = 0; pass < 16; ++pass)
     for (int note = 1; note <= 127; ++note)
-      service().sendShort(state_.MidiOutHandle, noteOn(state_.MidiChannel, note, 0));
+      hand(noteOn(state_.MidiChannel, note, 0));
 }
 
-void MidiLink::sendRaw(std::uint32_t message) { service().sendShort(state_.MidiOutHandle, message); }
+void MidiLink::sendRaw(std::uint32_t message) { hand(message); }
+
+void MidiLink::hand(std::uint32_t message) {
+  const MidiResult result = service().sendShort(state_.MidiOutHandle, message);
+  if (listener_) listener_(message, result);
+}
 
 }  // namespace rotavox

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -58,13 +59,21 @@ class MidiLink {
   // A ready-made short message straight to the output (the sequencer's All Notes Off).
   void sendRaw(std::uint32_t message);
 
+  // Told of every short message handed to the service, after the service took it, with its
+  // answer (the MIDI monitor listens here). One listener; an empty function removes it.
+  using SendListener = std::function<void(std::uint32_t message, MidiResult result)>;
+  void setSendListener(SendListener listener) { listener_ = std::move(listener); }
+
  private:
   bool channelValid() const { return state_.MidiChannel >= 0 && state_.MidiChannel <= 15; }
+  // Every short message leaves through here.
+  void hand(std::uint32_t message);
 
   std::unique_ptr<MidiServiceHolder> fixed_;  // for a service that stays
   MidiServiceHolder& services_;
   MessagePresenter& presenter_;
   MidiState state_;
+  SendListener listener_;
 };
 
 // The text of the MIDI error box for an error text of the system.
