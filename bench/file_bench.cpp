@@ -47,7 +47,7 @@ void BM_LoadSoundFile(benchmark::State& state) {
 
   MainWindow window(ctx);
   ctx.files.FileDialogMode = "Open";
-  FileDialog dialog(ctx, window.panel());
+  FileDialog dialog(ctx, *window.panel());
 
   std::size_t fewest = SIZE_MAX;
   bool flip = false;

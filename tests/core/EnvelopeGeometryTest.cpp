@@ -90,13 +90,16 @@ TEST(EnvelopeGeometry, EachStageMovesItsLineEnds) {
 }
 
 TEST(EnvelopeGeometry, FieldsEditTheirStage) {
-  const std::pair<const char*, EnvStage> cases[] = {
-      {"TextEnv1T1", EnvStage::Attack},  {"TextEnv1T2", EnvStage::Decay},  {"TextEnv1L2", EnvStage::Sustain},
-      {"TextEnv1T3", EnvStage::Release}, {"TextEnv2T1", EnvStage::Attack}, {"TextEnv2T2", EnvStage::Decay},
-      {"TextEnv2L2", EnvStage::Sustain}, {"TextEnv2T3", EnvStage::Release},
+  const std::pair<Param, EnvStage> cases[] = {
+      {Param::TextEnv1T1, EnvStage::Attack},  {Param::TextEnv1T2, EnvStage::Decay},
+      {Param::TextEnv1L2, EnvStage::Sustain}, {Param::TextEnv1T3, EnvStage::Release},
+      {Param::TextEnv2T1, EnvStage::Attack},  {Param::TextEnv2T2, EnvStage::Decay},
+      {Param::TextEnv2L2, EnvStage::Sustain}, {Param::TextEnv2T3, EnvStage::Release},
   };
-  for (const auto& [field, stage] : cases) EXPECT_EQ(envelopeStage(*findParameter(field)), stage) << field;
-  EXPECT_EQ(envelopeStage(*findParameter("TextF1_cutoff")), std::nullopt);
+  for (const auto& [field, stage] : cases) EXPECT_EQ(envelopeStage(parameter(field)), stage) << parameter(field).control;
+  int stages = 0;
+  for (const Parameter& p : kParameters) stages += envelopeStage(p).has_value();
+  EXPECT_EQ(stages, 8) << "only the envelope fields have a stage";
 }
 
 // A field that behaves as the window's: a write of a different text runs the change handling

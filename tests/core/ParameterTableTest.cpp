@@ -2,6 +2,7 @@
 
 #include <random>
 #include <set>
+#include <tuple>
 #include <string>
 
 #include "core/editor/ParameterTable.h"
@@ -10,8 +11,14 @@
 namespace rotavox {
 namespace {
 
+// Tests name the rows by their controls' names, as the descriptions do.
+const Parameter* byName(std::string_view control) {
+  for (const Parameter& p : kParameters)
+    if (p.control == control) return &p;
+  return nullptr;
+}
 const Parameter& param(const char* control) {
-  const Parameter* p = findParameter(control);
+  const Parameter* p = byName(control);
   if (!p) throw std::runtime_error(std::string("no parameter ") + control);
   return *p;
 }
@@ -25,15 +32,70 @@ TEST(ParameterTable, SendsExactlyTheEditorsControllers) {
   EXPECT_EQ(numbers, expected);
 }
 
-TEST(ParameterTable, ControllersOfNamedControls) {
-  const std::pair<const char*, int> cases[] = {
-      {"TextVolume", 7},        {"ComboOSC1oct", 27},   {"TextOSC2detune", 37}, {"ComboOSC3shape", 46},
-      {"VScrollOSC2vol", 56},   {"TextOSC3fbalance", 59}, {"TextFilterParSer", 67}, {"ComboFilter2", 79},
-      {"TextF1_envvol", 74},    {"TextF2_envvel", 85},  {"TextEnv2T3", 100},    {"TextEnv1T1", 101},
-      {"TextEnv1T3", 106},      {"TextEnv2L2", 97},
+// Every row's typed index, the name of its value control and its controller, typed from the
+// parameter map: a row whose index, name or number drifted apart fails here.
+TEST(ParameterTable, EachIndexNamesItsControlAndController) {
+  struct Case {
+    Param id;
+    const char* control;
+    int cc;
   };
-  for (const auto& [control, number] : cases) EXPECT_EQ(param(control).cc, number) << control;
-  EXPECT_EQ(findParameter("TextF2_envvol"), nullptr);
+  using P = Param;
+  const Case cases[] = {
+      {P::TextVolume, "TextVolume", 7},
+      {P::ComboOSC1shape, "ComboOSC1shape", 31},     {P::ComboOSC1oct, "ComboOSC1oct", 27},
+      {P::TextOSC1semi, "TextOSC1semi", 28},         {P::TextOSC1detune, "TextOSC1detune", 29},
+      {P::TextOSC1pw, "TextOSC1pw", 33},             {P::TextOSC1pwm, "TextOSC1pwm", 34},
+      {P::VScrollOSC1vol, "VScrollOSC1vol", 52},     {P::TextOSC1fbalance, "TextOSC1fbalance", 53},
+      {P::ComboOSC2shape, "ComboOSC2shape", 39},     {P::ComboOSC2oct, "ComboOSC2oct", 35},
+      {P::TextOSC2semi, "TextOSC2semi", 36},         {P::TextOSC2detune, "TextOSC2detune", 37},
+      {P::TextOSC2pw, "TextOSC2pw", 40},             {P::TextOSC2pwm, "TextOSC2pwm", 41},
+      {P::VScrollOSC2vol, "VScrollOSC2vol", 56},     {P::TextOSC2fbalance, "TextOSC2fbalance", 57},
+      {P::ComboOSC3shape, "ComboOSC3shape", 46},     {P::ComboOSC3oct, "ComboOSC3oct", 42},
+      {P::TextOSC3semi, "TextOSC3semi", 43},         {P::TextOSC3detune, "TextOSC3detune", 44},
+      {P::TextOSC3pw, "TextOSC3pw", 47},             {P::TextOSC3pwm, "TextOSC3pwm", 48},
+      {P::VScrollOSC3vol, "VScrollOSC3vol", 58},     {P::TextOSC3fbalance, "TextOSC3fbalance", 59},
+      {P::ComboFilter1, "ComboFilter1", 68},         {P::ComboFilter2, "ComboFilter2", 79},
+      {P::TextF1_cutoff, "TextF1_cutoff", 69},       {P::TextF1_reso, "TextF1_reso", 70},
+      {P::TextF1_drive, "TextF1_drive", 71},         {P::TextF1_keytrack, "TextF1_keytrack", 72},
+      {P::TextF1_envamt, "TextF1_envamt", 73},       {P::TextF1_envvol, "TextF1_envvol", 74},
+      {P::TextF2_cutoff, "TextF2_cutoff", 80},       {P::TextF2_reso, "TextF2_reso", 81},
+      {P::TextF2_drive, "TextF2_drive", 82},         {P::TextF2_keytrack, "TextF2_keytrack", 83},
+      {P::TextF2_envamt, "TextF2_envamt", 84},       {P::TextF2_envvel, "TextF2_envvel", 85},
+      {P::TextFilterParSer, "TextFilterParSer", 67},
+      {P::TextEnv1T1, "TextEnv1T1", 101},            {P::TextEnv1T2, "TextEnv1T2", 102},
+      {P::TextEnv1L2, "TextEnv1L2", 103},            {P::TextEnv1T3, "TextEnv1T3", 106},
+      {P::TextEnv2T1, "TextEnv2T1", 95},             {P::TextEnv2T2, "TextEnv2T2", 96},
+      {P::TextEnv2L2, "TextEnv2L2", 97},             {P::TextEnv2T3, "TextEnv2T3", 100},
+  };
+  ASSERT_EQ(std::size(cases), kParameterCount);
+  for (const Case& c : cases) {
+    EXPECT_EQ(parameter(c.id).control, c.control);
+    EXPECT_EQ(parameter(c.id).cc, c.cc) << c.control;
+    EXPECT_EQ(parameterOfController(c.cc), c.id) << c.control;
+  }
+  EXPECT_EQ(byName("TextF2_envvol"), nullptr);
+  for (int cc : {-1, 0, 8, 123, 127, 128}) EXPECT_EQ(parameterOfController(cc), std::nullopt) << cc;
+}
+
+// How the monitor and the undo menu name a parameter.
+TEST(ParameterTable, TitlesAndCaptionsOfParameters) {
+  const std::tuple<Param, const char*, const char*> cases[] = {
+      {Param::TextF1_cutoff, "Filter 1 Cutoff", "Cutoff (Filter 1)"},
+      {Param::TextF2_envvel, "Filter 2 EnvVel", "EnvVel (Filter 2)"},
+      {Param::ComboFilter2, "Filter 2 Type", "Type (Filter 2)"},
+      {Param::VScrollOSC3vol, "OSC 3 Volume", "Volume (OSC 3)"},
+      {Param::ComboOSC1oct, "OSC 1 Octave", "Octave (OSC 1)"},
+      {Param::TextOSC2fbalance, "OSC 2 F1 - F2", "F1 - F2 (OSC 2)"},
+      {Param::TextEnv1T1, "Envelope Amp Att", "Att (Envelope Amp)"},
+      {Param::TextEnv2L2, "Envelope Filter Sustain", "Sustain (Envelope Filter)"},
+      {Param::TextFilterParSer, "Filter routing", "Filter routing"},
+      {Param::TextVolume, "Main volume", "Main volume"},
+  };
+  for (const auto& [id, title, caption] : cases) {
+    EXPECT_EQ(parameterTitle(parameter(id)), title);
+    EXPECT_EQ(parameterCaption(parameter(id)), caption);
+  }
 }
 
 TEST(ParameterTable, TheTwentySixKnobsAndTheirFields) {

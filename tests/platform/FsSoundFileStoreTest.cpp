@@ -27,9 +27,10 @@ struct MapControls : test::MapSoundControls {
   explicit MapControls(int seed = 0) {
     int n = seed;
     for (const SoundFileLine& line : kSoundFileLines) {
-      if (line.kind == SoundLineKind::Text) texts[std::string(line.control)] = std::to_string(n++ % 128);
-      if (line.kind == SoundLineKind::Octave) texts[std::string(line.control)] = "16\"";
-      if (line.kind == SoundLineKind::Position) positions[std::string(line.control)] = line.control[0] == 'C' ? n++ % 2 : n++ % 128;
+      const std::string name(controlName(line.control));
+      if (line.kind == SoundLineKind::Text) texts[name] = std::to_string(n++ % 128);
+      if (line.kind == SoundLineKind::Octave) texts[name] = "16\"";
+      if (line.kind == SoundLineKind::Position) positions[name] = line.control.muteBox ? n++ % 2 : n++ % 128;
     }
   }
 };

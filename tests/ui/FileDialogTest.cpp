@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "support/MapSoundControls.h"
 #include "core/files/PathRule.h"
 #include "platform/fs/FileSystemView.h"
 #include "ui/common/Twips.h"
@@ -57,7 +58,7 @@ class FakeFileSystem : public FileSystemView {
 
 struct FileDialogTest : ::testing::Test {
   test::MidiFixture f;
-  QWidget soundRoot;  // no value controls: these tests never get as far as the sound
+  test::MapSoundControls sound;  // these tests never get as far as the sound
   FakeFileSystem model;
   QPointer<FileDialog> dialog;
 
@@ -65,7 +66,7 @@ struct FileDialogTest : ::testing::Test {
 
   FileDialog* open(const std::string& mode) {
     f.ctx.files.FileDialogMode = mode;
-    dialog = new FileDialog(f.ctx, &soundRoot, nullptr, std::make_unique<FakeFileSystem>(model));
+    dialog = new FileDialog(f.ctx, sound, nullptr, std::make_unique<FakeFileSystem>(model));
     dialog->Form_Load();
     dialog->show();
     return dialog;
@@ -105,7 +106,7 @@ TEST_F(FileDialogTest, StartUpSetsCaptionsByModeAndShowsTheStartFolder) {
   for (const Case& c : {Case{"Open", "Open:", "&Load file"}, Case{"Save", "Save:", "&Save file"},
                         Case{"", "Open:", "&Load file"}, Case{"save", "Open:", "&Load file"}}) {
     f.ctx.files.FileDialogMode = c.mode;
-    FileDialog fresh(f.ctx, &soundRoot, nullptr, std::make_unique<FakeFileSystem>(model));
+    FileDialog fresh(f.ctx, sound, nullptr, std::make_unique<FakeFileSystem>(model));
     EXPECT_EQ(fresh.windowTitle(), "File");
     EXPECT_EQ(fresh.C_File()->text(), "-");
     fresh.Form_Load();
@@ -336,7 +337,7 @@ TEST_F(FileDialogTest, RendersBothModes) {
   for (const char* mode : {"Open", "Save"}) {
     f.ctx.files.FileDialogMode = mode;
     f.ctx.files.LastSoundFolder = folder;
-    FileDialog look(f.ctx, &soundRoot);
+    FileDialog look(f.ctx, sound);
     look.Form_Load();
     look.show();
     look.TextFilename()->setText("bass");

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "core/editor/InitSound.h"
 #include "ui/editor/MainWindow.h"
 
 namespace rotavox::test {
@@ -98,6 +99,28 @@ TEST_F(InitSoundPanelTest, LeavesEveryControlHoldingAValue) {
   window.show();
   QDir().mkpath(ROTAVOX_SCREENSHOT_DIR);
   window.grab().save(QString("%1/editor_window_init_%2x.png").arg(ROTAVOX_SCREENSHOT_DIR).arg(window.devicePixelRatioF()));
+}
+
+// What the panel reads back by row is what the init sound wrote into each control, mute boxes
+// included: the one reader of the sound file and the undo history sees the same controls the
+// writer set.
+TEST_F(InitSoundPanelTest, ReadsBackByRowWhatTheInitSoundWrote) {
+  panel.InitSoundPreset();
+  const SoundState state = panel.soundState();
+  for (std::size_t i = 0; i < kValueControlCount; ++i) {
+    const std::string name(controlName(kValueControls[i]));
+    EXPECT_EQ(state[i], kInitSound[i].value) << name;
+    QWidget* w = get(name.c_str());
+    ASSERT_NE(w, nullptr);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+      EXPECT_EQ(e->text().toStdString(), state[i]) << name;
+    } else if (auto* s = qobject_cast<QAbstractSlider*>(w)) {
+      EXPECT_EQ(std::to_string(s->value()), state[i]) << name;
+    }
+  }
+  panel.write(muteBoxOf(Param::VScrollOSC1vol), "1");
+  EXPECT_TRUE(get<QCheckBox>("CheckOSC1mute")->isChecked());
+  EXPECT_EQ(panel.shown(muteBoxOf(Param::VScrollOSC1vol)), "1");
 }
 
 // Over a sound that was edited: a volume slider moved while its box was ticked sends twice and

@@ -28,15 +28,20 @@ namespace fs = std::filesystem;
 using test::cc;
 using test::Msg;
 
+std::string shownValue(QWidget* panel, const char* name);
+
 // A stand-in for the editor panel: the value controls under their names, each with a change
 // handler that sends its parameter the simple way (number fields as shown, selectors by item,
-// volume sliders by position, mute boxes 0 or the slider's position).
-class StandInPanel : public QWidget {
+// volume sliders by position, mute boxes 0 or the slider's position). It writes and reads the
+// controls the dialog names by row through their widgets.
+class StandInPanel : public QWidget, public SoundControls {
  public:
   explicit StandInPanel(AppContext& ctx) : ctx_(ctx) {
     for (const SoundFileLine& line : kSoundFileLines) {
-      const QString name = QString::fromLatin1(line.control.data(), static_cast<qsizetype>(line.control.size()));
-      const int controller = kControllers.at(std::string(line.control.empty() ? "" : line.control));
+      if (line.kind == SoundLineKind::Header || line.kind == SoundLineKind::Reserved) continue;
+      const std::string_view control = controlName(line.control);
+      const QString name = QString::fromLatin1(control.data(), static_cast<qsizetype>(control.size()));
+      const int controller = kControllers.at(std::string(control));
       if (name.startsWith("Text")) {
         auto* edit = new QLineEdit("?", this);
         edit->setObjectName(name);
@@ -77,6 +82,26 @@ class StandInPanel : public QWidget {
 
   static const std::map<std::string, int> kControllers;
 
+  std::string shown(ValueControl control) const override {
+    return shownValue(const_cast<StandInPanel*>(this), std::string(controlName(control)).c_str());
+  }
+  void write(ValueControl control, std::string_view value) override {
+    const std::string_view name = controlName(control);
+    QWidget* w = findChild<QWidget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(text);
+    if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(text);
+    if (auto* s = qobject_cast<QScrollBar*>(w)) s->setValue(text.toInt());
+    if (auto* b = qobject_cast<QCheckBox*>(w)) b->setChecked(text != "0");
+    written.push_back(std::string(controlName(control)));
+  }
+  void soundLoaded(std::string_view path, bool complete) override { loads.push_back({std::string(path), complete}); }
+  void soundSaved(std::string_view path) override { saves.push_back(std::string(path)); }
+
+  std::vector<std::string> written;                   // every write's control, in order
+  std::vector<std::pair<std::string, bool>> loads;    // what soundLoaded() was told
+  std::vector<std::string> saves;
+
  private:
   static const std::vector<std::pair<const char*, int>>& itemsFor(const QString& name) {
     static const std::vector<std::pair<const char*, int>> shapes{
@@ -97,7 +122,7 @@ class StandInPanel : public QWidget {
 };
 
 const std::map<std::string, int> StandInPanel::kControllers{
-    {"", 0},                    {"TextVolume", 7},        {"ComboOSC1shape", 31},   {"ComboOSC1oct", 27},
+    {"TextVolume", 7},        {"ComboOSC1shape", 31},   {"ComboOSC1oct", 27},
     {"TextOSC1semi", 28},       {"TextOSC1detune", 29},   {"TextOSC1pw", 33},       {"TextOSC1pwm", 34},
     {"VScrollOSC1vol", 52},     {"CheckOSC1mute", 52},    {"TextOSC1fbalance", 53}, {"ComboOSC2shape", 39},
     {"ComboOSC2oct", 35},       {"TextOSC2semi", 36},     {"TextOSC2detune", 37},   {"TextOSC2pw", 40},
@@ -245,7 +270,7 @@ struct SoundFileDialogTest : ::testing::Test {
 
   void open(const std::string& mode) {
     f.ctx.files.FileDialogMode = mode;
-    dialog = new FileDialog(f.ctx, panel.get());
+    dialog = new FileDialog(f.ctx, *panel);
     dialog->Form_Load();
     dialog->show();
   }
@@ -364,7 +389,7 @@ TEST_F(SoundFileDialogTest, ValuesThatDoNotFitStopTheLoadWithTheGeneralMessage) 
     EXPECT_EQ(sent(), sendsOfLines(2, c.lastApplied)) << c.value;
     EXPECT_EQ(boxes(), (std::vector<Box>{{"Error writing/reading file: " + (dir / "bad.rvs").string(),
                                           " 13: Value doesn't fit its control"}}));
-    EXPECT_EQ(shownValue(panel.get(), std::string(kSoundFileLines[c.line - 1].control).c_str()), "0")
+    EXPECT_EQ(shownValue(panel.get(), std::string(controlName(kSoundFileLines[c.line - 1].control)).c_str()), "0")
         << "not clamped: " << c.value;
     delete dialog.data();
   }
@@ -429,6 +454,38 @@ TEST_F(SoundFileDialogTest, WildcardNameGivesTheGeneralMessageInBothDirections) 
     EXPECT_TRUE(fs::is_empty(dir)) << mode;
     delete dialog.data();
   }
+}
+
+// Whoever holds the controls learns of each load and save: the undo history and the compare
+// switch rely on it. A file of another version changed nothing and is not told.
+TEST_F(SoundFileDialogTest, TellsTheControlsOfEveryLoadAndSave) {
+  struct Case {
+    const char* name;
+    std::size_t lines;      // of the sound's lines; 0 for another version's header
+    bool toldLoaded;
+    bool complete;
+  };
+  for (const Case& c : {Case{"whole.rvs", 68, true, true}, Case{"cut.rvs", 30, true, false},
+                        Case{"other.rvs", 0, false, false}}) {
+    panel = std::make_unique<StandInPanel>(f.ctx);
+    std::vector<std::string> lines = soundLines();
+    if (c.lines == 0) lines[0] = "\"Rotavox soundfileformat v.0.3\"";
+    loadFile(c.name, crlf(lines, c.lines == 0 ? 68 : c.lines));
+    const std::vector<std::pair<std::string, bool>> expected =
+        c.toldLoaded ? std::vector<std::pair<std::string, bool>>{{(dir / c.name).string(), c.complete}}
+                     : std::vector<std::pair<std::string, bool>>{};
+    EXPECT_EQ(panel->loads, expected) << c.name;
+    EXPECT_TRUE(panel->saves.empty()) << c.name;
+    delete dialog.data();
+  }
+  open("Save");
+  typeName("kept");
+  ASSERT_TRUE(pressAction());
+  EXPECT_EQ(panel->saves, std::vector<std::string>{(dir / "kept.rvs").string()});
+  open("Save");
+  typeName("*");
+  EXPECT_FALSE(pressAction());
+  EXPECT_EQ(panel->saves.size(), 1u) << "a failed save is not told";
 }
 
 TEST_F(SoundFileDialogTest, MissingFileGivesTheGeneralMessage) {

@@ -19,12 +19,17 @@ LineEnds& EnvelopeGraph::line(EnvStage stage) {
 const LineEnds& EnvelopeGraph::line(EnvStage stage) const { return const_cast<EnvelopeGraph*>(this)->line(stage); }
 
 std::optional<EnvStage> envelopeStage(const Parameter& p) {
-  if (p.kind != ParamKind::Envelope) return std::nullopt;
-  if (p.label == "Att") return EnvStage::Attack;
-  if (p.label == "Dec") return EnvStage::Decay;
-  if (p.label == "Sustain") return EnvStage::Sustain;
-  if (p.label == "Rel") return EnvStage::Release;
-  return std::nullopt;
+  switch (p.id) {
+    case Param::TextEnv1T1:
+    case Param::TextEnv2T1: return EnvStage::Attack;
+    case Param::TextEnv1T2:
+    case Param::TextEnv2T2: return EnvStage::Decay;
+    case Param::TextEnv1L2:
+    case Param::TextEnv2L2: return EnvStage::Sustain;
+    case Param::TextEnv1T3:
+    case Param::TextEnv2T3: return EnvStage::Release;
+    default: return std::nullopt;
+  }
 }
 
 EnvelopeAnchors anchorsOf(const EnvelopeGraph& graph) {

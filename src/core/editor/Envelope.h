@@ -70,7 +70,7 @@ inline constexpr double kTimeStep = 6.0;
 inline constexpr double kLevelStep = 3.0;
 inline constexpr double kLevelZeroDrop = 200.0;
 
-// The stage an envelope field edits, from its label ("Att", "Dec", "Sustain", "Rel").
+// The stage an envelope field edits: T1 attack, T2 decay, L2 sustain, T3 release.
 std::optional<EnvStage> envelopeStage(const Parameter& p);
 
 EnvelopeAnchors anchorsOf(const EnvelopeGraph& graph);

@@ -4,11 +4,6 @@
 
 namespace rotavox {
 
-std::span<const ControlWrite> filterReset(ParamGroup filter) {
-  if (filter == ParamGroup::Filter2) return kFilter2Reset;
-  return kFilter1Reset;
-}
-
 bool initNeedsConfirmation(std::string_view volumeText) { return volumeText != kNoValueText; }
 
 }  // namespace rotavox

@@ -1,6 +1,7 @@
 #include "core/editor/ParameterTable.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/common/Readings.h"
@@ -8,9 +9,60 @@
 
 namespace rotavox {
 
-const Parameter* findParameter(std::string_view control) {
-  const auto row = parameterRow(control);
-  return row ? &kParameters[*row] : nullptr;
+namespace {
+
+// The row of each Control Change number, or -1; made once from the table.
+constexpr std::array<std::int8_t, 128> kRowOfController = [] {
+  std::array<std::int8_t, 128> rows{};
+  rows.fill(-1);
+  for (const Parameter& p : kParameters) rows[static_cast<std::size_t>(p.cc)] = static_cast<std::int8_t>(index(p.id));
+  return rows;
+}();
+
+// The parameter's own name where the panel shows no label, or a label that is not a name.
+std::string_view ownName(const Parameter& p) {
+  switch (p.kind) {
+    case ParamKind::FilterType: return "Type";
+    case ParamKind::Volume: return "Volume";
+    case ParamKind::Routing: return "Filter routing";
+    case ParamKind::MainVolume: return "Main volume";
+    default: return p.label;
+  }
+}
+
+// Routing and main volume stand outside the titled groups: their name says it all.
+bool namedAlone(const Parameter& p) { return p.kind == ParamKind::Routing || p.kind == ParamKind::MainVolume; }
+
+}  // namespace
+
+std::optional<Param> parameterOfController(int cc) {
+  if (cc < 0 || cc > 127 || kRowOfController[static_cast<std::size_t>(cc)] < 0) return std::nullopt;
+  return static_cast<Param>(kRowOfController[static_cast<std::size_t>(cc)]);
+}
+
+std::string_view groupTitle(ParamGroup group) {
+  switch (group) {
+    case ParamGroup::Osc1: return "OSC 1";
+    case ParamGroup::Osc2: return "OSC 2";
+    case ParamGroup::Osc3: return "OSC 3";
+    case ParamGroup::Filters: return "Filters";
+    case ParamGroup::Filter1: return "Filter 1";
+    case ParamGroup::Filter2: return "Filter 2";
+    case ParamGroup::EnvFilter: return "Envelope Filter";
+    case ParamGroup::EnvAmp: return "Envelope Amp";
+    case ParamGroup::Main: return "";
+  }
+  return "";
+}
+
+std::string parameterTitle(const Parameter& p) {
+  if (namedAlone(p)) return std::string(ownName(p));
+  return std::string(groupTitle(p.group)) + " " + std::string(ownName(p));
+}
+
+std::string parameterCaption(const Parameter& p) {
+  if (namedAlone(p)) return std::string(ownName(p));
+  return std::string(ownName(p)) + " (" + std::string(groupTitle(p.group)) + ")";
 }
 
 FieldReading readField(const Parameter& p, std::string_view text) {

@@ -23,7 +23,7 @@ enum class FileErrorCode : int {
   WriteFailed = 12,
   ValueDoesNotFit = 13,
   ValueNotStorable = 14,
-  ControlMissing = 15,
+  ControlMissing = 15,  // no longer raised: each line names its control at build time; the number stays taken
   FileSystemError = 16,
 };
 

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "core/editor/ValueControls.h"
 
 namespace rotavox {
 
@@ -13,23 +14,26 @@ struct PositionRange {
   bool holds(int value) const { return value >= min && value <= max; }
 };
 
-// The main window's value controls as the sound file sees them, found by object name.
-// Texts are UTF-8. A set runs the control's change handling before it returns, as an edit by
-// the user does, so the instrument follows.
+// The main window's value controls as the sound file sees them, by row. Texts are UTF-8.
 class SoundControls {
  public:
   virtual ~SoundControls() = default;
 
-  // Shown text of a number field or selector; nullopt when there is no such control.
-  virtual std::optional<std::string> text(std::string_view name) const = 0;
-  // False when there is no such control.
-  virtual bool setText(std::string_view name, std::string_view text) = 0;
+  // What a control shows: a number field's or selector's text, a slider's position or a mute
+  // box's state (0 not ticked, 1 ticked) in decimal.
+  virtual std::string shown(ValueControl control) const = 0;
+  // Sets a control as an edit by the user does: its change handling runs, and sends, before
+  // the write returns. A slider or mute box is given a decimal number within its range.
+  virtual void write(ValueControl control, std::string_view value) = 0;
 
-  // Position of a slider, or state of a check box (0 not ticked, 1 ticked).
-  virtual std::optional<int> position(std::string_view name) const = 0;
-  virtual std::optional<PositionRange> positionRange(std::string_view name) const = 0;
-  // The value must lie in positionRange(); false when there is no such control.
-  virtual bool setPosition(std::string_view name, int value) = 0;
+  // Told once a load from `path` has put values into the controls: all of the file's, or
+  // (complete false) those before the line it stopped at.
+  virtual void soundLoaded(std::string_view path, bool complete) {
+    (void)path;
+    (void)complete;
+  }
+  // Told once the controls' values were saved to `path`.
+  virtual void soundSaved(std::string_view path) { (void)path; }
 };
 
 }  // namespace rotavox

@@ -12,80 +12,81 @@ namespace rotavox {
 namespace {
 
 using K = SoundLineKind;
+using P = Param;
 
-constexpr SoundFileLine text(std::string_view control) { return {K::Text, control, 0}; }
-constexpr SoundFileLine octave(std::string_view control) { return {K::Octave, control, 0}; }
-constexpr SoundFileLine position(std::string_view control) { return {K::Position, control, 0}; }
+constexpr SoundFileLine text(Param row) { return {K::Text, {row}, 0}; }
+constexpr SoundFileLine octave(Param row) { return {K::Octave, {row}, 0}; }
+constexpr SoundFileLine position(Param row) { return {K::Position, {row}, 0}; }
+constexpr SoundFileLine mute(Param volumeRow) { return {K::Position, muteBoxOf(volumeRow), 0}; }
 constexpr SoundFileLine reserved(int value) { return {K::Reserved, {}, value}; }
 
 }  // namespace
 
 // clang-format off
 constexpr std::array<SoundFileLine, kSoundFileLineCount> kSoundFileLines = {{
-    {K::Header, {}, 0},                                        //  1
-    text("TextVolume"),                                        //  2
-    text("ComboOSC1shape"),   octave("ComboOSC1oct"),          //  3,  4
-    text("TextOSC1semi"),     text("TextOSC1detune"),          //  5,  6
-    text("TextOSC1pw"),       text("TextOSC1pwm"),             //  7,  8
-    reserved(0),              reserved(0),                     //  9, 10
-    position("VScrollOSC1vol"), position("CheckOSC1mute"),     // 11, 12
-    text("TextOSC1fbalance"),                                  // 13
-    text("ComboOSC2shape"),   octave("ComboOSC2oct"),          // 14, 15
-    text("TextOSC2semi"),     text("TextOSC2detune"),          // 16, 17
-    text("TextOSC2pw"),       text("TextOSC2pwm"),             // 18, 19
-    reserved(0),              reserved(0),                     // 20, 21
-    position("VScrollOSC2vol"), position("CheckOSC2mute"),     // 22, 23
-    text("TextOSC2fbalance"),                                  // 24
-    text("ComboOSC3shape"),   octave("ComboOSC3oct"),          // 25, 26
-    text("TextOSC3semi"),     text("TextOSC3detune"),          // 27, 28
-    text("TextOSC3pw"),       text("TextOSC3pwm"),             // 29, 30
-    reserved(0),              reserved(0),                     // 31, 32
-    position("VScrollOSC3vol"), position("CheckOSC3mute"),     // 33, 34
-    text("TextOSC3fbalance"),                                  // 35
-    reserved(0),  reserved(64), reserved(64), reserved(64),    // 36..39
-    reserved(0),  reserved(0),  reserved(0),  reserved(0),     // 40..43
-    reserved(64), reserved(0),                                 // 44, 45
-    text("ComboFilter1"),                                      // 46
-    text("TextF1_cutoff"),    text("TextF1_reso"),             // 47, 48
-    text("TextF1_drive"),     text("TextF1_keytrack"),         // 49, 50
-    text("TextF1_envamt"),    text("TextF1_envvol"),           // 51, 52
-    text("ComboFilter2"),                                      // 53
-    text("TextF2_cutoff"),    text("TextF2_reso"),             // 54, 55
-    text("TextF2_drive"),     text("TextF2_keytrack"),         // 56, 57
-    text("TextF2_envamt"),    text("TextF2_envvel"),           // 58, 59
-    text("TextFilterParSer"),                                  // 60
-    text("TextEnv1T1"), text("TextEnv1T2"), text("TextEnv1L2"), text("TextEnv1T3"),  // 61..64
-    text("TextEnv2T1"), text("TextEnv2T2"), text("TextEnv2L2"), text("TextEnv2T3"),  // 65..68
+    {K::Header, {}, 0},                                              //  1
+    text(P::TextVolume),                                             //  2
+    text(P::ComboOSC1shape),     octave(P::ComboOSC1oct),            //  3,  4
+    text(P::TextOSC1semi),       text(P::TextOSC1detune),            //  5,  6
+    text(P::TextOSC1pw),         text(P::TextOSC1pwm),               //  7,  8
+    reserved(0),                 reserved(0),                        //  9, 10
+    position(P::VScrollOSC1vol), mute(P::VScrollOSC1vol),            // 11, 12
+    text(P::TextOSC1fbalance),                                       // 13
+    text(P::ComboOSC2shape),     octave(P::ComboOSC2oct),            // 14, 15
+    text(P::TextOSC2semi),       text(P::TextOSC2detune),            // 16, 17
+    text(P::TextOSC2pw),         text(P::TextOSC2pwm),               // 18, 19
+    reserved(0),                 reserved(0),                        // 20, 21
+    position(P::VScrollOSC2vol), mute(P::VScrollOSC2vol),            // 22, 23
+    text(P::TextOSC2fbalance),                                       // 24
+    text(P::ComboOSC3shape),     octave(P::ComboOSC3oct),            // 25, 26
+    text(P::TextOSC3semi),       text(P::TextOSC3detune),            // 27, 28
+    text(P::TextOSC3pw),         text(P::TextOSC3pwm),               // 29, 30
+    reserved(0),                 reserved(0),                        // 31, 32
+    position(P::VScrollOSC3vol), mute(P::VScrollOSC3vol),            // 33, 34
+    text(P::TextOSC3fbalance),                                       // 35
+    reserved(0),  reserved(64), reserved(64), reserved(64),          // 36..39
+    reserved(0),  reserved(0),  reserved(0),  reserved(0),           // 40..43
+    reserved(64), reserved(0),                                       // 44, 45
+    text(P::ComboFilter1),                                           // 46
+    text(P::TextF1_cutoff),      text(P::TextF1_reso),               // 47, 48
+    text(P::TextF1_drive),       text(P::TextF1_keytrack),           // 49, 50
+    text(P::TextF1_envamt),      text(P::TextF1_envvol),             // 51, 52
+    text(P::ComboFilter2),                                           // 53
+    text(P::TextF2_cutoff),      text(P::TextF2_reso),               // 54, 55
+    text(P::TextF2_drive),       text(P::TextF2_keytrack),           // 56, 57
+    text(P::TextF2_envamt),      text(P::TextF2_envvel),             // 58, 59
+    text(P::TextFilterParSer),                                       // 60
+    text(P::TextEnv1T1), text(P::TextEnv1T2), text(P::TextEnv1L2), text(P::TextEnv1T3),  // 61..64
+    text(P::TextEnv2T1), text(P::TextEnv2T2), text(P::TextEnv2L2), text(P::TextEnv2T3),  // 65..68
 }};
 // clang-format on
 
 namespace {
 
-// Every parameter of the editor stands on exactly one line, octave selectors on octave lines,
-// the volume sliders and their mute boxes on integer lines, everything else on text lines.
-constexpr bool everyParameterOnOneLine() {
-  int lines[kParameterCount] = {};
+// Every value control stands on exactly one line: octave selectors on octave lines, the
+// volume sliders and their mute boxes on integer lines, everything else on text lines.
+constexpr bool everyControlOnOneLine() {
+  int lines[kValueControlCount] = {};
   for (const SoundFileLine& line : kSoundFileLines) {
     if (line.kind == SoundLineKind::Header || line.kind == SoundLineKind::Reserved) continue;
-    if (const auto row = parameterRow(line.control)) {
-      const ParamKind kind = kParameters[*row].kind;
-      if ((line.kind == SoundLineKind::Octave) != (kind == ParamKind::Octave)) return false;
-      if ((line.kind == SoundLineKind::Position) != (kind == ParamKind::Volume)) return false;
-      ++lines[*row];
-      continue;
-    }
-    // Not a parameter: only a volume slider's mute box may stand on a line of its own.
-    bool mute = false;
-    for (const Parameter& p : kParameters) mute = mute || (p.kind == ParamKind::Volume && p.companion == line.control);
-    if (!mute || line.kind != SoundLineKind::Position) return false;
+    const ParamKind kind = parameter(line.control.row).kind;
+    if ((line.kind == SoundLineKind::Octave) != (kind == ParamKind::Octave)) return false;
+    if ((line.kind == SoundLineKind::Position) != (kind == ParamKind::Volume)) return false;
+    ++lines[valueIndex(line.control)];
   }
   for (int n : lines)
     if (n != 1) return false;
   return true;
 }
-static_assert(everyParameterOnOneLine(), "the sound file stores each parameter of the table once");
+static_assert(everyControlOnOneLine(), "the sound file stores each value control of the panel once");
 
 }  // namespace
+
+PositionRange positionRange(ValueControl control) {
+  if (control.muteBox) return {0, 1};
+  const Parameter& p = parameter(control.row);
+  return {p.low, p.high};
+}
 
 MemorySource::Chunk MemorySource::read(char* buffer, std::size_t size) {
   const std::size_t n = std::min(size, bytes_.size());
@@ -196,21 +197,17 @@ SoundFileOutcome applySoundFile(ByteSource& source, SoundControls& controls) {
             std::string_view(field).substr(field.size() - kSoundFileVersion.size()) != kSoundFileVersion)
           return {SoundFileOutcome::Kind::HeaderMismatch, FileErrorCode::None, lineNumber};
         break;
-      case SoundLineKind::Text:
-        if (!controls.setText(line.control, field)) return SoundFileOutcome::failed(FileErrorCode::ControlMissing, lineNumber);
-        break;
+      case SoundLineKind::Text: controls.write(line.control, field); break;
       case SoundLineKind::Octave:
         field.push_back('"');
-        if (!controls.setText(line.control, field)) return SoundFileOutcome::failed(FileErrorCode::ControlMissing, lineNumber);
+        controls.write(line.control, field);
         break;
       case SoundLineKind::Position: {
-        const std::optional<PositionRange> range = controls.positionRange(line.control);
-        if (!range) return SoundFileOutcome::failed(FileErrorCode::ControlMissing, lineNumber);
         // A control never clamps a value from a file: what it cannot hold is an error.
         const std::optional<int> value = sixteenBitReading(field);
-        if (!value || !range->holds(*value)) return SoundFileOutcome::failed(FileErrorCode::ValueDoesNotFit, lineNumber);
-        if (!controls.setPosition(line.control, *value))
-          return SoundFileOutcome::failed(FileErrorCode::ControlMissing, lineNumber);
+        if (!value || !positionRange(line.control).holds(*value))
+          return SoundFileOutcome::failed(FileErrorCode::ValueDoesNotFit, lineNumber);
+        controls.write(line.control, numberText(*value));
         break;
       }
       case SoundLineKind::Reserved: break;
@@ -239,19 +236,16 @@ ComposedSoundFile composeSoundFile(const SoundControls& controls) {
       case SoundLineKind::Header: quoted(kSoundFileHeader, lineNumber); break;
       case SoundLineKind::Text:
       case SoundLineKind::Octave: {
-        const std::optional<std::string> shown = controls.text(line.control);
-        if (!shown) {
-          out.outcome = SoundFileOutcome::failed(FileErrorCode::ControlMissing, lineNumber);
-          break;
-        }
-        quoted(line.kind == SoundLineKind::Octave ? withoutLastCharacter(*shown) : std::string_view(*shown),
-               lineNumber);
+        const std::string shown = controls.shown(line.control);
+        quoted(line.kind == SoundLineKind::Octave ? withoutLastCharacter(shown) : std::string_view(shown), lineNumber);
         break;
       }
       case SoundLineKind::Position: {
-        const std::optional<int> value = controls.position(line.control);
+        // What a slider or mute box shows is always a whole number; a control that answered
+        // otherwise would write a line that does not read back.
+        const std::optional<int> value = sixteenBitReading(controls.shown(line.control));
         if (!value) {
-          out.outcome = SoundFileOutcome::failed(FileErrorCode::ControlMissing, lineNumber);
+          out.outcome = SoundFileOutcome::failed(FileErrorCode::ValueNotStorable, lineNumber);
           break;
         }
         out.bytes += numberText(*value) + "\r\n";

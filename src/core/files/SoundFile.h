@@ -25,18 +25,21 @@ enum class SoundLineKind {
   Header,    // the header text
   Text,      // a control's shown text, quoted
   Octave,    // an octave selector's text less its last character, quoted; '"' added back on reading
-  Position,  // a slider's position or a check box's state, as an integer
+  Position,  // a slider's position or a mute box's state, as an integer
   Reserved,  // a fixed integer, dropped on reading
 };
 
 struct SoundFileLine {
   SoundLineKind kind;
-  std::string_view control;  // object name of the value control; empty for header and reserved lines
-  int constant;              // the value written for a reserved line
+  ValueControl control;  // the control the line stores; unused for header and reserved lines
+  int constant;          // the value written for a reserved line
 };
 
 // Which control stands on which line, line 1 first.
 extern const std::array<SoundFileLine, kSoundFileLineCount> kSoundFileLines;
+
+// The positions a control on a Position line holds: a volume slider's range, 0..1 for a mute box.
+PositionRange positionRange(ValueControl control);
 
 // Where the reader gets its bytes from: a file, or memory in tests.
 class ByteSource {
@@ -106,8 +109,7 @@ struct SoundFileOutcome {
 SoundFileOutcome applySoundFile(ByteSource& source, SoundControls& controls);
 
 // The whole file for the controls' present values. Fails with ValueNotStorable when a text
-// holds a double quote or a line break (it would not read back as the same value), and with
-// ControlMissing when a control is not there.
+// holds a double quote or a line break (it would not read back as the same value).
 struct ComposedSoundFile {
   SoundFileOutcome outcome;
   std::string bytes;

@@ -38,7 +38,12 @@ std::optional<double> KnobWidget::fieldValue() const {
 }
 
 void KnobWidget::write(std::optional<double> value) {
-  if (value && field_) field_->setText(QString::fromStdString(knobValueText(*value)));
+  if (!value || !field_) return;
+  const QString text = QString::fromStdString(knobValueText(*value));
+  if (writer_)
+    writer_(text);
+  else
+    field_->setText(text);
 }
 
 void KnobWidget::mousePressEvent(QMouseEvent* event) {

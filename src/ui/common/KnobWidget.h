@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "core/editor/KnobDrag.h"
 #include "core/editor/KnobGesture.h"
@@ -23,6 +24,11 @@ class KnobWidget : public QWidget {
 
   QLineEdit* field() const { return field_; }
   KnobBounds bounds() const { return bounds_; }
+
+  // Who writes the field's new text for a step: by default the knob sets the field itself; the
+  // editor panel, the one writer of its controls, takes the write over.
+  using Writer = std::function<void(const QString& text)>;
+  void setWriter(Writer writer) { writer_ = std::move(writer); }
 
   QSize sizeHint() const override { return {kWidth, kHeight}; }
   QSize minimumSizeHint() const override { return {16, 16}; }
@@ -47,6 +53,7 @@ class KnobWidget : public QWidget {
   KnobBounds bounds_;
   KnobDrag& drag_;
   std::int16_t& lastY_;
+  Writer writer_;
   int wheelRest_ = 0;  // eighths of a degree not yet making a whole notch
 };
 

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <algorithm>
+#include <vector>
 
 #include "core/editor/SelectorItems.h"
 #include "ui/common/KnobWidget.h"
@@ -28,25 +30,18 @@ QRect grid(int x, int y, int w, int h) { return twipRect(x * kGrid, y * kGrid, w
 
 struct GroupPlace {
   ParamGroup group;
-  const char* title;
   int x, y, w, h;  // in grid units
 };
 
 // Filters top left, the oscillators down the right, the envelopes bottom left with their
-// graphs, the main volume beside them; the lower right corner is the play area.
+// graphs, the main volume beside them; the lower right corner is the play area. The routing
+// pictures stand between the two filter groups, on the panel itself.
 constexpr GroupPlace kGroupPlaces[] = {
-    {ParamGroup::Filter1, "Filter 1", 4, 4, 296, 136},
-    {ParamGroup::Filter2, "Filter 2", 4, 146, 296, 136},
-    {ParamGroup::Osc1, "OSC 1", 406, 4, 390, 116},
-    {ParamGroup::Osc2, "OSC 2", 406, 124, 390, 116},
-    {ParamGroup::Osc3, "OSC 3", 406, 244, 390, 116},
-    {ParamGroup::EnvAmp, "Envelope Amp", 2, 298, 197, 146},
-    {ParamGroup::EnvFilter, "Envelope Filter", 201, 298, 197, 146},
-    {ParamGroup::Main, "", 404, 366, 164, 124},
+    {ParamGroup::Filter1, 4, 4, 296, 136},   {ParamGroup::Filter2, 4, 146, 296, 136},
+    {ParamGroup::Osc1, 406, 4, 390, 116},    {ParamGroup::Osc2, 406, 124, 390, 116},
+    {ParamGroup::Osc3, 406, 244, 390, 116},  {ParamGroup::EnvAmp, 2, 298, 197, 146},
+    {ParamGroup::EnvFilter, 201, 298, 197, 146}, {ParamGroup::Main, 404, 366, 164, 124},
 };
-
-// The routing pictures stand between the two filter groups.
-constexpr int kRoutingX = 302, kRoutingY = 121;
 
 // A knob cell: the label on top, the knob, its number field below.
 constexpr int kCellW = 46, kCellH = 80;
@@ -96,7 +91,7 @@ EditorPanel::EditorPanel(AppContext& ctx, QWidget* parent) : QWidget(parent), ct
 
 void EditorPanel::buildGroups() {
   for (const GroupPlace& g : kGroupPlaces) {
-    auto* box = new QGroupBox(QString::fromLatin1(g.title), this);
+    auto* box = new QGroupBox(qs(groupTitle(g.group)), this);
     box->setGeometry(grid(g.x, g.y, g.w, g.h));
     groups_[groupIndex(g.group)] = box;
   }
@@ -110,22 +105,13 @@ QLineEdit* EditorPanel::makeField(const Parameter& p, QWidget* parent, const QRe
   return field;
 }
 
-// Builds the controls of one parameter row in its group, by kind.
+// Builds the controls of one parameter row in its cell, by kind: the kind decides how label,
+// field, knob and slider sit in the cell, the table where the cell stands.
 void EditorPanel::buildRow(std::size_t i) {
   const Parameter& p = kParameters[i];
   Row& row = rows_[i];
-  QWidget* group = groups_[groupIndex(p.group)];
-
-  // Position of this row among the rows of its group and kind (PW before PWM, Cutoff before
-  // Reso ...), in table order.
-  int nth = 0;
-  for (std::size_t j = 0; j < i; ++j) nth += kParameters[j].group == p.group && kParameters[j].kind == p.kind;
-
-  auto knobCell = [&](int x, int y) {
-    makeLabel(p.label, group, grid(x, y, kCellW, 14), Qt::AlignHCenter);
-    row.knobPlace = grid(x + (kCellW - KnobWidget::kWidth) / 2, y + 14, KnobWidget::kWidth, KnobWidget::kHeight);
-    row.field = makeField(p, group, grid(x + (kCellW - kFieldW) / 2, y + 60, kFieldW, kFieldH));
-  };
+  QWidget* group = p.group == ParamGroup::Filters ? static_cast<QWidget*>(this) : groups_[groupIndex(p.group)];
+  auto at = [&p](int dx, int dy, int w, int h) { return grid(p.cell.x + dx, p.cell.y + dy, w, h); };
 
   switch (p.kind) {
     case ParamKind::Octave:
@@ -148,19 +134,19 @@ void EditorPanel::buildRow(std::size_t i) {
       }
       if (p.kind == ParamKind::FilterType) {
         combo->setToolTip(kFilterTip);
-        combo->setGeometry(grid(8, 22, 164, 22));
+        combo->setGeometry(at(0, 0, 164, 22));
         auto* reset = new QPushButton("Reset to standard", group);
-        reset->setGeometry(grid(178, 21, 110, 24));
+        reset->setGeometry(at(170, -1, 110, 24));
         (p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2) = reset;
         reset->setObjectName(p.group == ParamGroup::Filter1 ? "ResetFilter1" : "ResetFilter2");
       } else if (p.kind == ParamKind::Octave) {
         combo->setToolTip(kOctaveTip);
-        makeLabel(p.label, group, grid(8, 20, 46, 22), Qt::AlignLeft);
-        combo->setGeometry(grid(56, 20, 60, 22));
+        makeLabel(p.label, group, at(0, 0, 46, 22), Qt::AlignLeft);
+        combo->setGeometry(at(48, 0, 60, 22));
       } else {
         combo->setToolTip(kShapeTip);
-        makeLabel(p.label, group, grid(124, 20, 38, 22), Qt::AlignLeft);
-        combo->setGeometry(grid(164, 20, 90, 22));
+        makeLabel(p.label, group, at(0, 0, 38, 22), Qt::AlignLeft);
+        combo->setGeometry(at(40, 0, 90, 22));
       }
       row.combo = combo;
       break;
@@ -168,9 +154,8 @@ void EditorPanel::buildRow(std::size_t i) {
     case ParamKind::Semitone:
     case ParamKind::Detune:
     case ParamKind::Balance: {
-      const int y = p.kind == ParamKind::Semitone ? 48 : p.kind == ParamKind::Detune ? 70 : 92;
-      makeLabel(p.label, group, grid(8, y, 46, kFieldH), Qt::AlignLeft);
-      row.field = makeField(p, group, grid(56, y, kFieldW, kFieldH));
+      makeLabel(p.label, group, at(0, 0, 46, kFieldH), Qt::AlignLeft);
+      row.field = makeField(p, group, at(48, 0, kFieldW, kFieldH));
       auto* bar = new QScrollBar(Qt::Horizontal, group);
       bar->setObjectName(qs(p.companion));
       bar->setRange(p.low, p.high);
@@ -180,7 +165,7 @@ void EditorPanel::buildRow(std::size_t i) {
       // One message per move: a thumb drag counts when it is let go.
       bar->setTracking(false);
       bar->setFocusPolicy(Qt::StrongFocus);  // the arrow keys step it, one message a step
-      bar->setGeometry(grid(100, y + 2, 154, 16));
+      bar->setGeometry(at(92, 2, 154, 16));
       row.slider = bar;
       if (p.kind == ParamKind::Balance) {
         row.field->setToolTip(kBalanceTip);
@@ -189,13 +174,10 @@ void EditorPanel::buildRow(std::size_t i) {
       break;
     }
     case ParamKind::Knob:
-      if (p.group == ParamGroup::Filter1 || p.group == ParamGroup::Filter2)
-        knobCell(4 + nth * 48, 50);
-      else
-        knobCell(262 + nth * kCellW, 20);
-      break;
     case ParamKind::Envelope:
-      knobCell(6 + nth * 47, 16);
+      makeLabel(p.label, group, at(0, 0, kCellW, 14), Qt::AlignHCenter);
+      row.knobPlace = at((kCellW - KnobWidget::kWidth) / 2, 14, KnobWidget::kWidth, KnobWidget::kHeight);
+      row.field = makeField(p, group, at((kCellW - kFieldW) / 2, 60, kFieldW, kFieldH));
       break;
     case ParamKind::Volume: {
       auto* slider = new QSlider(Qt::Vertical, group);
@@ -204,7 +186,7 @@ void EditorPanel::buildRow(std::size_t i) {
       slider->setSingleStep(1);
       slider->setPageStep(8);
       slider->setTracking(false);
-      slider->setGeometry(grid(360, 20, 22, 70));
+      slider->setGeometry(at(2, 0, 22, 70));
       row.slider = slider;
       auto* mute = new QCheckBox(group);
       mute->setObjectName(qs(p.companion));
@@ -213,7 +195,7 @@ void EditorPanel::buildRow(std::size_t i) {
       mute->setBackgroundRole(QPalette::Window);
       mute->setAutoFillBackground(true);
       colourMuteBox(mute, false);
-      mute->setGeometry(grid(358, 92, 24, 20));
+      mute->setGeometry(at(0, 72, 24, 20));
       row.mute = mute;
       break;
     }
@@ -223,20 +205,20 @@ void EditorPanel::buildRow(std::size_t i) {
       ImageParallel->setObjectName(qs(p.companion));
       ImageSeriell->setObjectName(qs(p.companion2));
       for (RoutingPicture* picture : {ImageParallel, ImageSeriell}) {
-        picture->move(twips(kRoutingX * kGrid), twips(kRoutingY * kGrid));
+        picture->move(twips(p.cell.x * kGrid), twips(p.cell.y * kGrid));
         picture->setToolTip(kRoutingTip);
       }
       // Until a routing is written, the parallel picture shows.
       ImageSeriell->hide();
       // The field has no width and no tab stop; only the pictures and the program write it.
-      row.field = makeField(p, this, grid(kRoutingX, kRoutingY, 0, kFieldH));
+      row.field = makeField(p, this, at(0, 0, 0, kFieldH));
       row.field->setFocusPolicy(Qt::NoFocus);
       row.field->setToolTip(kRoutingTip);
       break;
     }
     case ParamKind::MainVolume: {
-      makeLabel(p.label, group, grid(10, 40, 70, kFieldH), Qt::AlignLeft);
-      row.field = makeField(p, group, grid(10, 62, 48, 22));
+      makeLabel(p.label, group, at(0, 0, 70, kFieldH), Qt::AlignLeft);
+      row.field = makeField(p, group, at(0, 22, 48, 22));
       auto* slider = new QSlider(Qt::Vertical, group);
       slider->setObjectName(qs(p.companion));
       slider->setRange(p.low, p.high);
@@ -245,7 +227,7 @@ void EditorPanel::buildRow(std::size_t i) {
       slider->setTracking(false);
       slider->setTickPosition(QSlider::TicksRight);
       slider->setTickInterval(16);
-      slider->setGeometry(grid(100, 8, 30, 108));
+      slider->setGeometry(at(90, -32, 30, 108));
       row.slider = slider;
       break;
     }
@@ -261,33 +243,25 @@ void EditorPanel::buildKnobs() {
     row.knob = new KnobWidget(row.field, 0, 127, ctx_.knob, KnobLastY, row.field->parentWidget());
     row.knob->setObjectName(qs(p.companion));
     row.knob->setGeometry(row.knobPlace);
+    // A knob step is a write of the field like any other, through the panel.
+    row.knob->setWriter([this, id = p.id](const QString& text) { write({id}, text.toStdString()); });
   }
 }
-
-namespace {
-
-QString groupTitle(ParamGroup g) {
-  for (const GroupPlace& place : kGroupPlaces)
-    if (place.group == g && *place.title) return QString::fromLatin1(place.title);
-  return g == ParamGroup::Main ? QString("Main") : QString("Filters");
-}
-
-}  // namespace
 
 void EditorPanel::nameControls() {
   for (std::size_t i = 0; i < kParameterCount; ++i) {
     const Parameter& p = kParameters[i];
     const Row& row = rows_[i];
-    const QString name = groupTitle(p.group) + " " + qs(p.label);
+    const QString group = qs(groupTitle(p.group));
+    const QString name = group + " " + qs(p.label);
     switch (p.kind) {
       case ParamKind::Octave:
       case ParamKind::Shape:
         row.combo->setAccessibleName(name);
         break;
       case ParamKind::FilterType:
-        row.combo->setAccessibleName(groupTitle(p.group) + " type");
-        (p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2)
-            ->setAccessibleName(groupTitle(p.group) + " reset to standard");
+        row.combo->setAccessibleName(group + " type");
+        (p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2)->setAccessibleName(group + " reset to standard");
         break;
       case ParamKind::Semitone:
       case ParamKind::Detune:
@@ -301,8 +275,8 @@ void EditorPanel::nameControls() {
         row.knob->setAccessibleName(name + " knob");
         break;
       case ParamKind::Volume:
-        row.slider->setAccessibleName(groupTitle(p.group) + " volume");
-        row.mute->setAccessibleName(groupTitle(p.group) + " mute");
+        row.slider->setAccessibleName(group + " volume");
+        row.mute->setAccessibleName(group + " mute");
         break;
       case ParamKind::Routing:
         row.field->setAccessibleName("Filter routing");
@@ -318,18 +292,21 @@ void EditorPanel::nameControls() {
 }
 
 void EditorPanel::orderTabs() {
-  // The groups as the eye reads the panel: filters, oscillators, envelopes, main volume.
+  // The groups as the eye reads the panel: filters, oscillators, envelopes, main volume; in a
+  // group, the instrument's own order of its parameters (their controller numbers).
   constexpr ParamGroup kOrder[] = {ParamGroup::Filter1, ParamGroup::Filter2, ParamGroup::Osc1,
                                    ParamGroup::Osc2,    ParamGroup::Osc3,    ParamGroup::EnvAmp,
                                    ParamGroup::EnvFilter, ParamGroup::Main};
   QList<QWidget*> chain;
   for (ParamGroup g : kOrder) {
-    for (std::size_t i = 0; i < kParameterCount; ++i) {
-      const Parameter& p = kParameters[i];
+    std::vector<std::size_t> members;
+    for (std::size_t i = 0; i < kParameterCount; ++i)
+      if (kParameters[i].group == g) members.push_back(i);
+    std::sort(members.begin(), members.end(), [](std::size_t a, std::size_t b) { return kParameters[a].cc < kParameters[b].cc; });
+    for (std::size_t i : members) {
       const Row& row = rows_[i];
-      if (p.group != g) continue;
       if (row.combo) chain << row.combo;
-      if (p.kind == ParamKind::FilterType) chain << (g == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2);
+      if (kParameters[i].kind == ParamKind::FilterType) chain << (g == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2);
       if (row.knob) chain << row.knob;  // the knob stands above its field
       if (row.field && row.field->focusPolicy() != Qt::NoFocus) chain << row.field;
       if (row.slider) chain << row.slider;
@@ -338,6 +315,8 @@ void EditorPanel::orderTabs() {
     if (g == ParamGroup::Filter2) chain << ImageParallel << ImageSeriell;
   }
   for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+  // The window opens with the focus at the start of the chain, not on the control built first.
+  chain.front()->setFocus();
 }
 
 // One loop of connects: each control's change signal runs its family's routine with its row.

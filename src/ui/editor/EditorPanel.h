@@ -5,9 +5,14 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "core/editor/Envelope.h"
+#include "core/editor/InitSound.h"
 #include "core/editor/ParameterTable.h"
+#include "core/editor/ValueControls.h"
+#include "core/files/SoundControls.h"
 #include "ui/common/AppContext.h"
 
 class QAbstractSlider;
@@ -24,9 +29,11 @@ class KnobWidget;
 class RoutingPicture;
 
 // The sound editor's panel: every parameter control of the main window with its handlers.
-// The controls are built from the parameter table and each family is served by one routine;
-// every change of a value control sends its parameter at once.
-class EditorPanel : public QWidget {
+// The controls are built and laid out from the parameter table and each family is served by
+// one routine; every change of a value control sends its parameter at once. The panel is the
+// one writer of its value controls: knobs, the init sound, the filter resets and sound files
+// all write through write(), by row.
+class EditorPanel : public QWidget, public SoundControls {
   Q_OBJECT
  public:
   explicit EditorPanel(AppContext& ctx, QWidget* parent = nullptr);
@@ -48,6 +55,13 @@ class EditorPanel : public QWidget {
 
   void ResetFilter1_Click();
   void ResetFilter2_Click();
+
+  // Writes a value control as an edit by the user would: the control's change handling runs,
+  // and sends, before the write returns; writing what it shows already runs nothing.
+  void write(ValueControl control, std::string_view value) override;
+  std::string shown(ValueControl control) const override;
+  // Every value control's content, in the order of kValueControls.
+  SoundState soundState() const;
   void ImageParallel_Click();
   void ImageSeriell_Click();
 
@@ -78,6 +92,7 @@ class EditorPanel : public QWidget {
   void buildRow(std::size_t row);
   void buildKnobs();
   QLineEdit* makeField(const Parameter& p, QWidget* parent, const QRect& place);
+  void writeAll(std::span<const ControlWrite> writes);
   void connectRow(std::size_t row);
   // Names every control as its label reads, for screen readers, and chains the Tab key
   // through the groups as they stand on the panel.
@@ -104,8 +119,6 @@ class EditorPanel : public QWidget {
   static void colourMuteBox(QCheckBox* box, bool muted);
   void send(const Parameter& p, int byte);
   void showRouting(bool serial);
-  // Writes a control's content as an edit would, so its change handling runs.
-  void writeControl(std::string_view control, std::string_view value);
 
   EnvelopeGraph graphOf(ParamGroup envelope) const;
   void setGraph(ParamGroup envelope, const EnvelopeGraph& graph);

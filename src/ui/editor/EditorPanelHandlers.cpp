@@ -89,8 +89,8 @@ void EditorPanel::muteBoxClick(std::size_t i) {
 }
 
 namespace {
-constexpr std::size_t kMainVolumeRow = *parameterRow("TextVolume");
-constexpr std::size_t kRoutingRow = *parameterRow("TextFilterParSer");
+constexpr std::size_t kMainVolumeRow = index(Param::TextVolume);
+constexpr std::size_t kRoutingRow = index(Param::TextFilterParSer);
 }  // namespace
 
 // The main volume goes out from the slider only.
@@ -177,29 +177,38 @@ void EditorPanel::selectorChange(std::size_t i) {
   send(p, r.byte);
 }
 
-void EditorPanel::writeControl(std::string_view control, std::string_view value) {
-  const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-  for (std::size_t i = 0; i < kParameterCount; ++i) {
-    Row& row = rows_[i];
-    if (kParameters[i].kind == ParamKind::Volume && kParameters[i].companion == control) {
-      row.mute->setChecked(value != "0");
-      return;
-    }
-    if (kParameters[i].control != control) continue;
-    if (row.combo) {
-      row.combo->setEditText(text);
-    } else if (row.field) {
-      row.field->setText(text);
-    } else if (row.slider) {
-      if (const auto position = wholeReading(value)) row.slider->setValue(static_cast<int>(*position));
-    }
-    return;
+void EditorPanel::write(ValueControl control, std::string_view value) {
+  Row& row = rows_[index(control.row)];
+  if (control.muteBox) {
+    row.mute->setChecked(value != "0");
+  } else if (row.combo) {
+    row.combo->setEditText(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+  } else if (row.field) {
+    row.field->setText(QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+  } else if (const auto position = wholeReading(value)) {
+    row.slider->setValue(static_cast<int>(*position));
   }
 }
 
-void EditorPanel::InitSoundPreset() {
-  for (const ControlWrite& w : kInitSound) writeControl(w.control, w.value);
+std::string EditorPanel::shown(ValueControl control) const {
+  const Row& row = rows_[index(control.row)];
+  if (control.muteBox) return row.mute->isChecked() ? "1" : "0";
+  if (row.combo) return row.combo->currentText().toStdString();
+  if (row.field) return row.field->text().toStdString();
+  return numberText(row.slider->value());
 }
+
+SoundState EditorPanel::soundState() const {
+  SoundState state;
+  for (std::size_t i = 0; i < kValueControlCount; ++i) state[i] = shown(kValueControls[i]);
+  return state;
+}
+
+void EditorPanel::writeAll(std::span<const ControlWrite> writes) {
+  for (const ControlWrite& w : writes) write(w.control, w.value);
+}
+
+void EditorPanel::InitSoundPreset() { writeAll(kInitSound); }
 
 void EditorPanel::InitSnd_Click() {
   if (initNeedsConfirmation(rows_[kMainVolumeRow].field->text().toStdString()) &&
@@ -211,12 +220,8 @@ void EditorPanel::InitSnd_Click() {
 
 // The type first, then the six fields; a control that shows its standard value already sends
 // nothing.
-void EditorPanel::ResetFilter1_Click() {
-  for (const ControlWrite& w : filterReset(ParamGroup::Filter1)) writeControl(w.control, w.value);
-}
+void EditorPanel::ResetFilter1_Click() { writeAll(kFilter1Reset); }
 
-void EditorPanel::ResetFilter2_Click() {
-  for (const ControlWrite& w : filterReset(ParamGroup::Filter2)) writeControl(w.control, w.value);
-}
+void EditorPanel::ResetFilter2_Click() { writeAll(kFilter2Reset); }
 
 }  // namespace rotavox

@@ -113,7 +113,7 @@ void MainWindow::showMidiSettings() {
 // An open dialog is only brought forward: its start-up runs once per opening, and the
 // action button reads the new mode when pressed.
 void MainWindow::showFileDialog() {
-  showOrRaise(fileDialog_, [this] { return new FileDialog(ctx_, panel_, this); });
+  showOrRaise(fileDialog_, [this] { return new FileDialog(ctx_, *panel_, this); });
 }
 
 void MainWindow::Menu_OpenSound_Click() {

@@ -45,11 +45,11 @@ void showError(MessagePresenter& presenter, const std::string& text, const std::
 
 }  // namespace
 
-FileDialog::FileDialog(AppContext& ctx, QWidget* soundRoot, QWidget* parent, std::unique_ptr<FileSystemView> fs)
+FileDialog::FileDialog(AppContext& ctx, SoundControls& sound, QWidget* parent, std::unique_ptr<FileSystemView> fs)
     : QWidget(parent, Qt::Window),
       ctx_(ctx),
       fs_(fs ? std::move(fs) : std::make_unique<LocalFileSystem>()),
-      controls_(soundRoot) {
+      controls_(sound) {
   setObjectName("F_FileIO");
   setWindowTitle("File");
   setAttribute(Qt::WA_DeleteOnClose);
@@ -291,11 +291,14 @@ bool FileDialog::SaveSoundFile(const std::string& path) {
     return false;
   }
   fillFileList();
+  controls_.soundSaved(path);
   return true;
 }
 
 bool FileDialog::LoadSoundFile(const std::string& path) {
   const SoundFileOutcome outcome = loadSoundFile(path, controls_);
+  // A header of another version leaves every control as it was.
+  if (outcome.kind != SoundFileOutcome::Kind::HeaderMismatch) controls_.soundLoaded(path, outcome.ok());
   showFileError(path, outcome);
   // A file of another version closes the dialog like a good one; other errors leave it open
   // so that the name or folder can be corrected.

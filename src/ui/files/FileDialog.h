@@ -9,7 +9,6 @@
 #include "core/files/SoundFile.h"
 #include "platform/fs/FileSystemView.h"
 #include "ui/common/AppContext.h"
-#include "ui/files/WidgetSoundControls.h"
 
 class QComboBox;
 class QLabel;
@@ -26,9 +25,9 @@ namespace rotavox {
 class FileDialog : public QWidget {
   Q_OBJECT
  public:
-  // `soundRoot` holds the value controls the sound is saved from and loaded into. Without a
-  // file system view the machine's own is used.
-  FileDialog(AppContext& ctx, QWidget* soundRoot, QWidget* parent = nullptr,
+  // `sound` holds the value controls the sound is saved from and loaded into. Without a file
+  // system view the machine's own is used.
+  FileDialog(AppContext& ctx, SoundControls& sound, QWidget* parent = nullptr,
              std::unique_ptr<FileSystemView> fs = nullptr);
   ~FileDialog() override;
 
@@ -84,7 +83,7 @@ class FileDialog : public QWidget {
 
   AppContext& ctx_;
   std::unique_ptr<FileSystemView> fs_;
-  WidgetSoundControls controls_;
+  SoundControls& controls_;
   bool soundPanelClosed_ = false;
   std::vector<std::string> drives_;
   std::map<std::string, std::string> driveFolders_;  // the folder each drive was last shown in
