@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -513,7 +512,6 @@ TEST_F(SoundFileDialogTest, NamesThatAreNotUtf8OpenAndSaveUnderTheirOwnBytes) {
       {"", "Kl\xe4nge.rvs", "", "Kl\u00e4nge.rvs"},
       {"", "bad\xff\xfe name.rvs", "", "bad\u00ff\u00fe name.rvs"},
       {"B\xe4sse", "Kl\xe4nge.rvs", "B\u00e4sse", "Kl\u00e4nge.rvs"},
-      {"ok", "Kl\xc3\xa4nge.rvs", "ok", "Kl\u00e4nge.rvs"},  // UTF-8 itself
   };
   for (const Case& c : cases) {
     const std::string where = c.folder.empty() ? c.file : c.folder + "/" + c.file;
@@ -547,17 +545,6 @@ TEST_F(SoundFileDialogTest, NamesThatAreNotUtf8OpenAndSaveUnderTheirOwnBytes) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << where;
     fs::remove(folder / c.file);
   }
-}
-
-// A file that cannot be saved under its listed name names it readably in the message.
-TEST_F(SoundFileDialogTest, ErrorTitleShowsAnOddNameReadably) {
-  std::ofstream(dir / "Kl\xe4nge.rvs", std::ios::binary) << crlf(soundLines());
-  ASSERT_EQ(::chmod((dir / "Kl\xe4nge.rvs").c_str(), 0444), 0);
-  open("Save");
-  clickFile("Kl\u00e4nge.rvs");
-  EXPECT_FALSE(pressAction());
-  EXPECT_EQ(boxes(), (std::vector<Box>{{"Error writing/reading file: " + dir.string() + "/Kl\xc3\xa4nge.rvs",
-                                        " 4: Permission denied"}}));
 }
 
 }  // namespace
