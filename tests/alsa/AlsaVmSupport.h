@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -108,9 +109,9 @@ class RawMidiReader {
     Clock::time_point at;
   };
 
-  explicit RawMidiReader(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return;
+  explicit RawMidiReader(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), opened_(fd_ >= 0) {
+    if (!opened_) return;
     // The virtual card passes events on only to readers that have started reading.
     std::uint8_t scratch[64];
     while (::read(fd_, scratch, sizeof scratch) > 0) {
@@ -125,7 +126,7 @@ class RawMidiReader {
   RawMidiReader(const RawMidiReader&) = delete;
   RawMidiReader& operator=(const RawMidiReader&) = delete;
 
-  bool ok() const { return fd_ >= 0 || gone_; }
+  bool ok() const { return opened_; }
   // The device went away under the reader (the card was removed); it has let go of it.
   bool gone() const { return gone_; }
 
@@ -190,7 +191,8 @@ class RawMidiReader {
     }
   }
 
-  int fd_ = -1;
+  int fd_ = -1;  // the reader thread's once it runs
+  const bool opened_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
   mutable std::mutex mutex_;
