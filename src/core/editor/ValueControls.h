@@ -53,6 +53,12 @@ constexpr std::string_view controlName(ValueControl c) {
   return c.muteBox ? p.companion : p.control;
 }
 
+// How an undo step names an edit of this control: "Cutoff (Filter 1)", "Mute (OSC 2)".
+inline std::string controlCaption(ValueControl c) {
+  const Parameter& p = parameter(c.row);
+  return c.muteBox ? "Mute (" + std::string(groupTitle(p.group)) + ")" : parameterCaption(p);
+}
+
 // What the panel shows in each value control, in the order of kValueControls: a number
 // field's or selector's text, a slider's position in decimal, a mute box's "0" or "1".
 using SoundState = std::array<std::string, kValueControlCount>;

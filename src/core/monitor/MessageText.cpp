@@ -1,0 +1,80 @@
+#include "core/monitor/MessageText.h"
+
+#include <array>
+#include <cstdio>
+
+#include "core/editor/ParameterTable.h"
+#include "core/editor/SelectorItems.h"
+#include "core/midi/Messages.h"
+
+namespace rotavox {
+
+namespace {
+
+std::string itemName(const Parameter& p, int value) {
+  for (const SelectorItem& item : selectorItems(p.items))
+    if (item.value == value) return " (" + std::string(item.text) + ")";
+  return {};
+}
+
+std::string controlChangeText(int controller, int value) {
+  std::string text = "CC " + std::to_string(controller);
+  if (controller == kAllNotesOffController) return text + "  All Notes Off";
+  if (const auto row = parameterOfController(controller)) {
+    const Parameter& p = parameter(*row);
+    return text + "  " + parameterTitle(p) + " = " + std::to_string(value) + itemName(p, value);
+  }
+  return text + " = " + std::to_string(value);
+}
+
+}  // namespace
+
+std::string describeMessage(std::uint32_t message) {
+  const int status = statusByte(message);
+  const int data1 = data1Byte(message);
+  const int data2 = data2Byte(message);
+  if (status < 0x80 || status >= 0xF0) return "status " + messageBytes(message).substr(0, 2);
+  const std::string channel = "ch " + std::to_string((status & 0x0F) + 1) + "  ";
+  switch (status & 0xF0) {
+    case 0x80: return channel + "Note Off " + std::to_string(data1) + " vel " + std::to_string(data2);
+    case 0x90: return channel + "Note On " + std::to_string(data1) + " vel " + std::to_string(data2);
+    case 0xA0: return channel + "Key Pressure " + std::to_string(data1) + " = " + std::to_string(data2);
+    case 0xB0: return channel + controlChangeText(data1, data2);
+    case 0xC0: return channel + "Program " + std::to_string(data1);
+    case 0xD0: return channel + "Channel Pressure " + std::to_string(data1);
+    default: return channel + "Pitch Bend " + std::to_string(data1 + data2 * 128 - 8192);
+  }
+}
+
+std::string messageBytes(std::uint32_t message) {
+  // A number that is no short message shows all three bytes.
+  const int length = shortMessageBytes(message) == 0 ? 3 : shortMessageBytes(message);
+  const std::uint8_t bytes[] = {statusByte(message), data1Byte(message), data2Byte(message)};
+  std::string text;
+  for (int i = 0; i < length; ++i) {
+    std::array<char, 4> hex{};
+    std::snprintf(hex.data(), hex.size(), "%02X", bytes[i]);
+    text += (i > 0 ? " " : "") + std::string(hex.data());
+  }
+  return text;
+}
+
+std::string secondsText(std::int64_t micros) {
+  if (micros < 0) micros = 0;
+  const std::int64_t millis = micros / 1000;
+  std::array<char, 32> text{};
+  std::snprintf(text.data(), text.size(), "%lld.%03lld", static_cast<long long>(millis / 1000),
+                static_cast<long long>(millis % 1000));
+  return text.data();
+}
+
+std::string monitorLine(const LoggedMessage& logged, std::string_view errorText) {
+  std::string line = secondsText(logged.micros) + "  " + messageBytes(logged.message) + "  " + describeMessage(logged.message);
+  if (logged.result != kMidiOk) {
+    line += "  -- failed: ";
+    line += errorText.empty() ? "error " + std::to_string(logged.result) : std::string(errorText);
+  }
+  return line;
+}
+
+}  // namespace rotavox
