@@ -1,6 +1,10 @@
 // Starts the editor as the program does, offscreen, and saves pictures of its windows:
-// the main window with the MIDI settings dialog over it, and each dialog on its own.
+// the main window with the MIDI settings dialog over it, with its Edit menu open, and each
+// dialog on its own.
 #include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QDir>
 #include <QPainter>
 #include <QPalette>
@@ -9,11 +13,46 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "core/editor/InitSound.h"
+#include "core/midi/Messages.h"
+#include "core/midi/MidiServiceHolder.h"
 #include "ui/Program.h"
+#include "ui/editor/EditActions.h"
+#include "ui/monitor/MidiMonitor.h"
+#include "ui/monitor/MonitorWindow.h"
 #include "ui/common/QueuedMessagesNote.h"
 #include "ui/midi/MidiSettingsDialog.h"
 
 namespace {
+
+// An instrument for the monitor's picture: one port that takes every message, or refuses
+// them once told to.
+class PictureService : public rotavox::MidiService {
+ public:
+  bool failing = false;
+  unsigned outDeviceCount() override { return 1; }
+  rotavox::MidiResult outCaps(int, rotavox::MidiOutCaps& caps) override {
+    caps.name = "microQ";
+    return rotavox::kMidiOk;
+  }
+  rotavox::MidiResult openOut(int, rotavox::MidiHandle& handle) override {
+    handle = 1;
+    return rotavox::kMidiOk;
+  }
+  rotavox::MidiResult closeOut(rotavox::MidiHandle) override { return rotavox::kMidiOk; }
+  rotavox::MidiResult sendShort(rotavox::MidiHandle, std::uint32_t) override { return failing ? 1 : rotavox::kMidiOk; }
+  std::string outErrorText(rotavox::MidiResult) override { return "the port has gone"; }
+  unsigned inDeviceCount() override { return 0; }
+  rotavox::MidiResult inCaps(int, rotavox::MidiInCaps&) override { return 1; }
+  rotavox::MidiResult openIn(int, rotavox::MidiHandle&) override { return 1; }
+  rotavox::MidiResult startIn(rotavox::MidiHandle) override { return 1; }
+  rotavox::MidiResult stopIn(rotavox::MidiHandle) override { return 1; }
+  rotavox::MidiResult closeIn(rotavox::MidiHandle) override { return 1; }
+  std::string inErrorText(rotavox::MidiResult) override { return "no input"; }
+  rotavox::MidiResult connect(rotavox::MidiHandle, rotavox::MidiHandle) override { return 1; }
+  rotavox::MidiResult disconnect(rotavox::MidiHandle, rotavox::MidiHandle) override { return 1; }
+  std::string systemName() const override { return "picture"; }
+};
 
 QPixmap grabWindow(QWidget* w) {
   w->adjustSize();
@@ -83,6 +122,53 @@ int main(int argc, char** argv) {
   window.Menu_InitW_Click();
   ok &= save(grabWindow(&window), dir + "/rotavox-main-init" + suffix + ".png");
 
+  // The Edit menu open over the window, after an edit that Undo can take back.
+  if (auto* cutoff = window.findChild<QLineEdit*>("TextF1_cutoff")) cutoff->setText("96");
+  if (auto* edit = window.findChild<QMenu*>("Menu_Edit")) {
+    const QRect title = window.menuBar()->actionGeometry(edit->menuAction());
+    edit->popup(window.menuBar()->mapToGlobal(title.bottomLeft()));
+    QApplication::processEvents();
+    QPixmap withMenu = grabWindow(&window);
+    QPainter p(&withMenu);
+    p.drawPixmap(window.menuBar()->mapTo(&window, title.bottomLeft()), edit->grab());
+    p.end();
+    ok &= save(withMenu, dir + "/rotavox-edit-menu" + suffix + ".png");
+    edit->hide();
+  }
+  if (rotavox::EditActions* edit = window.editActions()) {
+    edit->Menu_Mutate_Click();
+    if (QWidget* w = window.findChild<QWidget*>("F_Mutate")) ok &= save(grabWindow(w), dir + "/F_Mutate" + suffix + ".png");
+  }
+  {
+    // The monitor as it looks with an instrument connected: a stand-in port takes the messages
+    // of an init sound, a note and an All Notes Off; one send fails, as on an unplugged cable.
+    PictureService service;
+    rotavox::MidiServiceHolder services(service);
+    rotavox::MidiLink link(services, ctx.presenter);
+    rotavox::AppContext pictureCtx{link, ctx.presenter, {}, {}, {}};
+    QWidget owner;
+    QMenu menu;
+    rotavox::MidiMonitor monitor(pictureCtx, &menu, &owner);
+    link.state().MidiOutDevice = 0;
+    link.state().MidiChannel = 0;
+    link.SwitchMidiOut("open");
+    for (const rotavox::ControlWrite& w : rotavox::kInitSound) {
+      const rotavox::Parameter& p = rotavox::parameter(w.control.row);
+      if (!w.control.muteBox) link.SendControlChange(p.cc, rotavox::readField(p, w.value).byte);
+    }
+    link.SendNoteOn(60, 100);
+    link.SendNoteOn(60, 0);
+    link.sendRaw(rotavox::controlChange(0, rotavox::kAllNotesOffController, 0));
+    service.failing = true;
+    link.SendControlChange(69, 96);
+    monitor.Menu_Monitor_Click();
+    if (rotavox::MonitorWindow* w = monitor.window()) {
+      w->takeBatch();
+      QApplication::processEvents();
+      ok &= save(w->grab(), dir + "/F_Monitor" + suffix + ".png");
+      w->close();
+    }
+  }
   window.Menu_About_Click();
   if (QWidget* about = window.findChild<QWidget*>("F_About")) ok &= save(grabWindow(about), dir + "/about" + suffix + ".png");
   for (const char* name : {"F_Sequenzer", "F_FileIO"}) {

@@ -108,7 +108,8 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsShortcutsAndAvailability) {
   }
   QStringList tops;
   for (QAction* a : window.menuBar()->actions()) tops << a->text();
-  EXPECT_EQ(tops, (QStringList{"&File", "&Midi", "&About"}));
+  // The specified menus in their order, with the added "&Edit" between "&File" and "&Midi".
+  EXPECT_EQ(tops, (QStringList{"&File", "&Edit", "&Midi", "&About"}));
   EXPECT_EQ(window.findChild<QMenu*>("Menu_File")->title(), "&File");
   EXPECT_EQ(window.findChild<QMenu*>("Menu_Options")->title(), "&Midi");
 }

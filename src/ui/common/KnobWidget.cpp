@@ -62,6 +62,7 @@ void KnobWidget::mouseMoveEvent(QMouseEvent* event) {
 void KnobWidget::mouseReleaseEvent(QMouseEvent* event) {
   knobRelease(drag_);
   event->accept();
+  emit released();
 }
 
 void KnobWidget::wheelEvent(QWheelEvent* event) {

@@ -36,6 +36,10 @@ class KnobWidget : public QWidget {
   static constexpr int kWidth = 40;
   static constexpr int kHeight = 44;
 
+ signals:
+  // The mouse button went up after a press on the knob: one drag is over.
+  void released();
+
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -244,7 +244,12 @@ void EditorPanel::buildKnobs() {
     row.knob->setObjectName(qs(p.companion));
     row.knob->setGeometry(row.knobPlace);
     // A knob step is a write of the field like any other, through the panel.
-    row.knob->setWriter([this, id = p.id](const QString& text) { write({id}, text.toStdString()); });
+    row.knob->setWriter([this, id = p.id](const QString& text) {
+      knobWriting_ = true;
+      setContent({id}, text.toStdString());
+      knobWriting_ = false;
+    });
+    connect(row.knob, &KnobWidget::released, this, &EditorPanel::gestureEnded);
   }
 }
 
@@ -319,22 +324,48 @@ void EditorPanel::orderTabs() {
   chain.front()->setFocus();
 }
 
+template <typename Routine>
+void EditorPanel::changed(std::size_t i, Origin origin, Routine&& routine) {
+  const bool outermost = changeDepth_++ == 0;
+  routine();
+  --changeDepth_;
+  if (!outermost || programWrites_ > 0) return;
+  const ValueControl control{kParameters[i].id, origin == Origin::MuteBox};
+  emit userEdited(valueIndex(control), inputOf(i, origin));
+}
+
+// A knob's step is a drag while the button is held, else a wheel or arrow step; keys into a
+// field or a selector's text are typing; everything else is one click or move.
+EditInput EditorPanel::inputOf(std::size_t i, Origin origin) const {
+  if (knobWriting_) return ctx_.knob.KnobDragging == -1 ? EditInput::KnobDrag : EditInput::KnobStep;
+  if (origin == Origin::Selector) return EditInput::Typing;
+  if (origin == Origin::Text && kParameters[i].kind != ParamKind::Routing) return EditInput::Typing;
+  return EditInput::Single;
+}
+
 // One loop of connects: each control's change signal runs its family's routine with its row.
 // QLineEdit::textChanged, QAbstractSlider::valueChanged and QCheckBox::toggled are emitted at
 // once, nested, when the program writes the control, and not at all for the same content.
 void EditorPanel::connectRow(std::size_t i) {
   const Parameter& p = kParameters[i];
   Row& row = rows_[i];
-  auto onText = [&](void (EditorPanel::*handler)(std::size_t)) {
-    connect(row.field, &QLineEdit::textChanged, this, [this, i, handler] { (this->*handler)(i); });
+  auto on = [this, i](Origin origin, void (EditorPanel::*routine)(std::size_t)) {
+    return [this, i, origin, routine] { changed(i, origin, [&] { (this->*routine)(i); }); };
   };
+  auto onPlain = [this, i](Origin origin, void (EditorPanel::*routine)()) {
+    return [this, i, origin, routine] { changed(i, origin, [&] { (this->*routine)(); }); };
+  };
+  // Leaving a field or selector ends what was typed into it as one undo step.
+  if (row.field && p.kind != ParamKind::Routing) row.field->installEventFilter(this);
+  if (row.combo) row.combo->installEventFilter(this);
   switch (p.kind) {
     case ParamKind::Octave:
     case ParamKind::Shape:
     case ParamKind::FilterType:
       // The edit text changes on typing, on a program's write and on a pick from the list
-      // that changes it: one translation each.
-      connect(row.combo, &QComboBox::editTextChanged, this, [this, i] { selectorChange(i); });
+      // that changes it: one translation each. A pick is a step of its own.
+      connect(row.combo, &QComboBox::editTextChanged, this, on(Origin::Selector, &EditorPanel::selectorChange));
+      connect(row.combo, &QComboBox::activated, this, &EditorPanel::gestureEnded);
       if (p.kind == ParamKind::FilterType) {
         QPushButton* reset = p.group == ParamGroup::Filter1 ? ResetFilter1 : ResetFilter2;
         connect(reset, &QPushButton::clicked, this,
@@ -343,42 +374,43 @@ void EditorPanel::connectRow(std::size_t i) {
       break;
     case ParamKind::Semitone:
     case ParamKind::Detune:
-      onText(&EditorPanel::offsetFieldChange);
-      connect(row.slider, &QAbstractSlider::valueChanged, this, [this, i] { mirrorSliderChange(i); });
+      connect(row.field, &QLineEdit::textChanged, this, on(Origin::Text, &EditorPanel::offsetFieldChange));
+      connect(row.slider, &QAbstractSlider::valueChanged, this, on(Origin::Slider, &EditorPanel::mirrorSliderChange));
       break;
     case ParamKind::Balance:
-      onText(&EditorPanel::balanceFieldChange);
-      connect(row.slider, &QAbstractSlider::valueChanged, this, [this, i] { mirrorSliderChange(i); });
+      connect(row.field, &QLineEdit::textChanged, this, on(Origin::Text, &EditorPanel::balanceFieldChange));
+      connect(row.slider, &QAbstractSlider::valueChanged, this, on(Origin::Slider, &EditorPanel::mirrorSliderChange));
       break;
     case ParamKind::Knob:
-      onText(&EditorPanel::knobFieldChange);
+      connect(row.field, &QLineEdit::textChanged, this, on(Origin::Text, &EditorPanel::knobFieldChange));
       break;
     case ParamKind::Envelope:
-      onText(&EditorPanel::envFieldChange);
-      row.field->installEventFilter(this);
+      connect(row.field, &QLineEdit::textChanged, this, on(Origin::Text, &EditorPanel::envFieldChange));
       break;
     case ParamKind::Volume:
-      connect(row.slider, &QAbstractSlider::valueChanged, this, [this, i] { volumeSliderChange(i); });
-      connect(row.mute, &QCheckBox::toggled, this, [this, i] { muteBoxClick(i); });
+      connect(row.slider, &QAbstractSlider::valueChanged, this, on(Origin::Slider, &EditorPanel::volumeSliderChange));
+      connect(row.mute, &QCheckBox::toggled, this, on(Origin::MuteBox, &EditorPanel::muteBoxClick));
       break;
     case ParamKind::Routing:
-      connect(row.field, &QLineEdit::textChanged, this, &EditorPanel::TextFilterParSer_Change);
+      connect(row.field, &QLineEdit::textChanged, this, onPlain(Origin::Text, &EditorPanel::TextFilterParSer_Change));
       connect(ImageParallel, &RoutingPicture::clicked, this, &EditorPanel::ImageParallel_Click);
       connect(ImageSeriell, &RoutingPicture::clicked, this, &EditorPanel::ImageSeriell_Click);
       break;
     case ParamKind::MainVolume:
-      connect(row.field, &QLineEdit::textChanged, this, &EditorPanel::TextVolume_Change);
-      connect(row.slider, &QAbstractSlider::valueChanged, this, &EditorPanel::RollVolume_Change);
+      connect(row.field, &QLineEdit::textChanged, this, onPlain(Origin::Text, &EditorPanel::TextVolume_Change));
+      connect(row.slider, &QAbstractSlider::valueChanged, this, onPlain(Origin::Slider, &EditorPanel::RollVolume_Change));
       break;
   }
 }
 
-// A click into an envelope field with the mouse (not reaching it with the keyboard).
+// A click into an envelope field with the mouse (not reaching it with the keyboard); the
+// focus leaving a field or selector.
 bool EditorPanel::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress) {
     for (std::size_t i = 0; i < kParameterCount; ++i)
       if (rows_[i].field == watched && kParameters[i].kind == ParamKind::Envelope) envFieldClick(i);
   }
+  if (event->type() == QEvent::FocusOut) emit gestureEnded();
   return QWidget::eventFilter(watched, event);
 }
 

@@ -11,6 +11,7 @@
 #include "core/editor/Envelope.h"
 #include "core/editor/InitSound.h"
 #include "core/editor/ParameterTable.h"
+#include "core/editor/UndoHistory.h"
 #include "core/editor/ValueControls.h"
 #include "core/files/SoundControls.h"
 #include "ui/common/AppContext.h"
@@ -62,6 +63,14 @@ class EditorPanel : public QWidget, public SoundControls {
   std::string shown(ValueControl control) const override;
   // Every value control's content, in the order of kValueControls.
   SoundState soundState() const;
+  // Puts a number field or selector back to the start text "?" without running its change
+  // handling (nothing is sent), with what the start shows beside it: no red frame, the
+  // parallel routing picture, the main volume slider at 0.
+  void showStartText(Param row);
+
+  void soundLoaded(std::string_view path, bool complete) override;
+  void soundSaved(std::string_view path) override;
+
   void ImageParallel_Click();
   void ImageSeriell_Click();
 
@@ -71,6 +80,17 @@ class EditorPanel : public QWidget, public SoundControls {
   // The last position of the main volume slider, the value Control Change 7 sends.
   std::int16_t mainVolume() const { return MainVolume; }
   const EnvelopeAnchors& anchors(ParamGroup envelope) const;
+
+ signals:
+  // The user changed a value control (`control` counts in kValueControls) and its change
+  // chain has run. Writes of the program (init sound, resets, loads, undo) are not told here.
+  void userEdited(std::size_t control, rotavox::EditInput input);
+  // A knob drag was let go, or the focus left a field or selector.
+  void gestureEnded();
+  void soundInitialised();
+  void filterWasReset(rotavox::ParamGroup filter);
+  void soundFileLoaded(const QString& path, bool complete);
+  void soundFileSaved(const QString& path);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -93,6 +113,16 @@ class EditorPanel : public QWidget, public SoundControls {
   void buildKnobs();
   QLineEdit* makeField(const Parameter& p, QWidget* parent, const QRect& place);
   void writeAll(std::span<const ControlWrite> writes);
+  // Sets a value control; the change handling runs. Every write of the panel ends here.
+  void setContent(ValueControl control, std::string_view value);
+
+  // Where a change started, to tell how the user made it.
+  enum class Origin : std::uint8_t { Text, Slider, MuteBox, Selector };
+  // Runs a row's change routine; once the outermost change of a user's edit has run its
+  // chain, tells userEdited().
+  template <typename Routine>
+  void changed(std::size_t row, Origin origin, Routine&& routine);
+  EditInput inputOf(std::size_t row, Origin origin) const;
   void connectRow(std::size_t row);
   // Names every control as its label reads, for screen readers, and chains the Tab key
   // through the groups as they stand on the panel.
@@ -140,6 +170,10 @@ class EditorPanel : public QWidget, public SoundControls {
   std::int16_t EnvClickValue = 0;
   std::int16_t MainVolume = 0;
   std::int16_t KnobLastY = 0;  // one for all knobs of the panel
+
+  int changeDepth_ = 0;        // change routines running, nested
+  int programWrites_ = 0;      // > 0 while the program writes controls
+  bool knobWriting_ = false;   // a knob's step is being written
 };
 
 }  // namespace rotavox

@@ -8,6 +8,7 @@
 #include "core/common/Readings.h"
 #include "core/editor/InitSound.h"
 #include "core/editor/SelectorItems.h"
+#include "ui/common/KnobWidget.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/editor/EnvelopeLine.h"
 #include "ui/editor/RoutingPicture.h"
@@ -178,6 +179,12 @@ void EditorPanel::selectorChange(std::size_t i) {
 }
 
 void EditorPanel::write(ValueControl control, std::string_view value) {
+  ++programWrites_;
+  setContent(control, value);
+  --programWrites_;
+}
+
+void EditorPanel::setContent(ValueControl control, std::string_view value) {
   Row& row = rows_[index(control.row)];
   if (control.muteBox) {
     row.mute->setChecked(value != "0");
@@ -204,11 +211,47 @@ SoundState EditorPanel::soundState() const {
   return state;
 }
 
+void EditorPanel::showStartText(Param id) {
+  const std::size_t i = index(id);
+  Row& row = rows_[i];
+  const QString text = QString::fromUtf8(kNoValueText.data(), static_cast<qsizetype>(kNoValueText.size()));
+  if (row.combo) {
+    const QSignalBlocker quiet(row.combo);
+    row.combo->setCurrentIndex(-1);
+    row.combo->setEditText(text);
+    return;
+  }
+  if (!row.field) return;
+  {
+    const QSignalBlocker quiet(row.field);
+    row.field->setText(text);
+  }
+  markInvalid(i, false);
+  if (row.knob) row.knob->update();
+  if (kParameters[i].kind == ParamKind::Routing) showRouting(false);
+  if (kParameters[i].kind == ParamKind::MainVolume) {
+    const QSignalBlocker quiet(row.slider);
+    row.slider->setValue(0);
+    MainVolume = 0;
+  }
+}
+
+void EditorPanel::soundLoaded(std::string_view path, bool complete) {
+  emit soundFileLoaded(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())), complete);
+}
+
+void EditorPanel::soundSaved(std::string_view path) {
+  emit soundFileSaved(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+}
+
 void EditorPanel::writeAll(std::span<const ControlWrite> writes) {
   for (const ControlWrite& w : writes) write(w.control, w.value);
 }
 
-void EditorPanel::InitSoundPreset() { writeAll(kInitSound); }
+void EditorPanel::InitSoundPreset() {
+  writeAll(kInitSound);
+  emit soundInitialised();
+}
 
 void EditorPanel::InitSnd_Click() {
   if (initNeedsConfirmation(rows_[kMainVolumeRow].field->text().toStdString()) &&
@@ -220,8 +263,14 @@ void EditorPanel::InitSnd_Click() {
 
 // The type first, then the six fields; a control that shows its standard value already sends
 // nothing.
-void EditorPanel::ResetFilter1_Click() { writeAll(kFilter1Reset); }
+void EditorPanel::ResetFilter1_Click() {
+  writeAll(kFilter1Reset);
+  emit filterWasReset(ParamGroup::Filter1);
+}
 
-void EditorPanel::ResetFilter2_Click() { writeAll(kFilter2Reset); }
+void EditorPanel::ResetFilter2_Click() {
+  writeAll(kFilter2Reset);
+  emit filterWasReset(ParamGroup::Filter2);
+}
 
 }  // namespace rotavox

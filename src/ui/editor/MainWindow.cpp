@@ -10,9 +10,11 @@
 #include "ui/about/AboutBox.h"
 #include "ui/common/ShowOrRaise.h"
 #include "ui/common/Twips.h"
+#include "ui/editor/EditActions.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/files/FileDialog.h"
 #include "ui/midi/MidiSettingsDialog.h"
+#include "ui/monitor/MidiMonitor.h"
 #include "ui/ProgramEnding.h"
 #include "ui/play/PlayControls.h"
 
@@ -54,6 +56,10 @@ MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), 
   connect(InitSnd_, &QPushButton::clicked, this, &MainWindow::InitSnd_Click);
 
   buildMenus();
+  // Additions beside the menus of old: "&Edit" before "&Midi", the monitor at the end of it.
+  auto* midiMenu = menuBar()->findChild<QMenu*>("Menu_Options");
+  edit_ = new EditActions(ctx_, *panel_, *this, midiMenu);
+  monitor_ = new MidiMonitor(ctx_, midiMenu, this);
   play_ = installPlayControls(ctx_, panel_, Menu_StartSequenzer_, this);
   ending_ = new ProgramEnding(ctx_.midi, *this);
 }

@@ -11,7 +11,9 @@ class QPushButton;
 namespace rotavox {
 
 class AboutBox;
+class EditActions;
 class EditorPanel;
+class MidiMonitor;
 class FileDialog;
 class MidiSettingsDialog;
 class PlayControls;
@@ -39,6 +41,8 @@ class MainWindow : public QMainWindow {
   void InitSnd_Click();
 
   EditorPanel* panel() const { return panel_; }
+  EditActions* editActions() const { return edit_; }
+  MidiMonitor* monitor() const { return monitor_; }
   MidiSettingsDialog* midiSettings() const;
   AppContext& context() { return ctx_; }
   ProgramEnding* ending() const { return ending_; }
@@ -59,6 +63,8 @@ class MainWindow : public QMainWindow {
   QPointer<MidiSettingsDialog> midiSettings_;
   QPointer<AboutBox> about_;
   PlayControls* play_ = nullptr;
+  EditActions* edit_ = nullptr;
+  MidiMonitor* monitor_ = nullptr;
   QPointer<FileDialog> fileDialog_;
   ProgramEnding* ending_ = nullptr;
 };

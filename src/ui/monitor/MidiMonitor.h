@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <map>
+#include <string>
+
+#include "core/monitor/MidiLog.h"
+#include "ui/common/AppContext.h"
+
+class QMenu;
+class QWidget;
+
+namespace rotavox {
+
+class MonitorWindow;
+
+// The MIDI monitor's side that runs all the time: it keeps the last messages the program
+// handed to the MIDI service (whether the window is open or not) and shows the window from
+// the item "MIDI &monitor" at the end of the given menu.
+class MidiMonitor : public QObject {
+  Q_OBJECT
+ public:
+  MidiMonitor(AppContext& ctx, QMenu* menu, QWidget* window);
+  ~MidiMonitor() override;
+
+  void Menu_Monitor_Click();
+
+  const MidiLog& log() const { return log_; }
+  void clear() { log_.clear(); }
+  // The MIDI service's text for a failed send, asked once per code.
+  const std::string& errorText(MidiResult code);
+  MonitorWindow* window() const;
+
+ private:
+  AppContext& ctx_;
+  QWidget* parentWindow_;
+  MidiLog log_;
+  QElapsedTimer clock_;
+  std::map<MidiResult, std::string> errorTexts_;
+  QPointer<MonitorWindow> window_;
+};
+
+}  // namespace rotavox
