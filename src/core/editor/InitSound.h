@@ -26,7 +26,6 @@ inline constexpr std::array<ControlWrite, kValueControlCount> kInitSound = [] {
   }
   return out;
 }();
-static_assert(kInitSound.size() == 51, "the init sound is 51 writes");
 
 namespace detail {
 constexpr std::size_t resetRows(ParamGroup filter) {
@@ -48,7 +47,6 @@ constexpr auto resetWrites() {
 // table order (the type first, then the six fields).
 inline constexpr auto kFilter1Reset = detail::resetWrites<ParamGroup::Filter1>();
 inline constexpr auto kFilter2Reset = detail::resetWrites<ParamGroup::Filter2>();
-static_assert(kFilter1Reset.size() == 7 && kFilter2Reset.size() == 7, "a filter's type and its six fields");
 
 // The init button asks first, unless the panel holds no sound yet (its volume field shows "?").
 bool initNeedsConfirmation(std::string_view volumeText);

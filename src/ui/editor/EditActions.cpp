@@ -111,16 +111,12 @@ void EditActions::apply(const SoundState& target) {
   }
 }
 
-void EditActions::Menu_Undo_Click() {
-  const auto target = history_.undo();
-  if (!target) return;
-  compare_.end();
-  apply(*target);
-  refresh();
-}
+void EditActions::Menu_Undo_Click() { takeStep(history_.undo()); }
 
-void EditActions::Menu_Redo_Click() {
-  const auto target = history_.redo();
+void EditActions::Menu_Redo_Click() { takeStep(history_.redo()); }
+
+// Shows the sound an undo or redo leads to; a comparison ends with it.
+void EditActions::takeStep(const std::optional<SoundState>& target) {
   if (!target) return;
   compare_.end();
   apply(*target);

@@ -55,6 +55,7 @@ class EditActions : public QObject {
   void userEdited(std::size_t control, EditInput input);
   void recorded(const std::string& caption, bool makesReference);
   void apply(const SoundState& target);
+  void takeStep(const std::optional<SoundState>& target);
   void refresh();
 
   AppContext& ctx_;
