@@ -237,6 +237,7 @@ class PrivateServer {
   // has room for only a few: a server started under the same name takes the entry over and
   // its clean stop frees it. Clients of the server must be closed or left before this.
   ~PrivateServer() {
+    resume();
     if (pid_ <= 0 && killed_ && start()) killed_ = false;
     kill(SIGTERM);
     // Clients that were left with their server gone leave their semaphore files behind.
@@ -258,6 +259,14 @@ class PrivateServer {
     if (pid_ <= 0) return;
     ::kill(pid_, signal);
     if (!wait(std::chrono::seconds(5))) killed_ = true;
+  }
+
+  // Stops the server's process where it stands (it answers nobody) and lets it go on again.
+  void freeze() {
+    if (pid_ > 0) ::kill(pid_, SIGSTOP);
+  }
+  void resume() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
   }
 
   // Starts the server again under the same name, after kill().

@@ -7,6 +7,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
@@ -203,6 +206,87 @@ TEST(JackWindows, SettingsDialogFindsTheChosenInstrumentAgainAfterThePortsShifte
   ASSERT_EQ(boxes.texts.size(), 1u);
   EXPECT_EQ(boxes.texts[0], "You have to select a MIDI OUT port first!");
   EXPECT_EQ(other.count(), 0u);
+}
+
+// Runs a call of the program's thread while the server is stopped. A call that is still busy
+// after a long while is released by resuming the server; false then.
+bool returnsWhileFrozen(jacktest::PrivateServer& server, const std::function<void()>& call) {
+  std::atomic<bool> returned{false};
+  std::atomic<bool> released{false};
+  std::thread watchdog([&] {
+    const auto end = std::chrono::steady_clock::now() + 15s;
+    while (!returned.load() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
+    if (returned.load()) return;
+    released = true;
+    server.resume();
+  });
+  call();
+  returned = true;
+  watchdog.join();
+  return !released.load();
+}
+
+// A JACK server that stops answering (SIGSTOP) is taken for one that went away: the window
+// keeps working, the settings dialog opens and lists what it can, opening says why it
+// failed, and once the server goes on, opening the settings dialog is enough again.
+TEST(JackWindows, AFrozenServerNeverFreezesTheWindow) {
+  if (!jackdAvailable()) GTEST_SKIP() << "no jackd to start a JACK server of the test's own";
+  jacktest::PrivateServer server("rotavox-e2e-frozenwin-" + std::to_string(getpid()));
+  ASSERT_TRUE(server.up()) << "jackd did not come up";
+  auto instrument = std::make_unique<Receiver>("rv-instrument", server.name());
+  ASSERT_TRUE(instrument->ok());
+  MidiServiceHolder services([&server]() -> std::unique_ptr<MidiService> {
+    if (auto jack = tryOpenJackService("RotavoxFrozenWin", server.name())) return jack;
+    return std::make_unique<NoMidiService>();
+  });
+  RecordingPresenter boxes;
+  MidiLink link(services, boxes);
+  AppContext ctx{link, boxes, {}, {}, {}};
+  MainWindow window(ctx);
+  window.Form_Load();
+  window.show();
+  chooseOutputAndClose(window, instrument->portName());
+  expectWholePanic(window, *instrument);
+  boxes.texts.clear();
+  auto* panic = window.findChild<QPushButton*>("Panic");
+
+  // Whatever happens below, the server goes on before the clients end.
+  struct ResumeAtTheEnd {
+    jacktest::PrivateServer& server;
+    ~ResumeAtTheEnd() { server.resume(); }
+  } resumeAtTheEnd{server};
+  server.freeze();
+  EXPECT_TRUE(returnsWhileFrozen(server, [&] { QTest::mouseClick(panic, Qt::LeftButton); }));
+  EXPECT_TRUE(returnsWhileFrozen(server, [&] { window.Menu_Midisettings_Click(); }))
+      << "the settings dialog waited for the server";
+  QPointer<MidiSettingsDialog> dialog = window.midiSettings();
+  ASSERT_NE(dialog, nullptr);
+  // The port list may still be read from the server's memory; the last entry, the program's
+  // own port, needs a new port of the server.
+  auto* outList = dialog->findChild<QComboBox*>("AuswahlMIDIPort");
+  ASSERT_GE(outList->count(), 1);
+  EXPECT_NE(outList->itemText(outList->count() - 1).toStdString().find("virtual out"), std::string::npos);
+  outList->setCurrentIndex(outList->count() - 1);
+  EXPECT_TRUE(returnsWhileFrozen(server, [&] {
+    QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  }));
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_FALSE(boxes.texts.empty());
+  EXPECT_NE(boxes.texts.front().find("does not answer"), std::string::npos) << boxes.texts.front();
+
+  // Still stopped: the MIDI system is looked for anew, in vain, and the dialog opens.
+  EXPECT_TRUE(returnsWhileFrozen(server, [&] { window.Menu_Midisettings_Click(); }));
+  EXPECT_EQ(link.service().systemName(), "no MIDI system");
+  ASSERT_NE(window.midiSettings(), nullptr);
+  window.midiSettings()->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  server.resume();
+  window.Menu_Midisettings_Click();
+  EXPECT_EQ(link.service().systemName(), "JACK");
+  chooseOutputAndClose(window, instrument->portName());
+  expectWholePanic(window, *instrument);
+  window.close();
 }
 
 }  // namespace

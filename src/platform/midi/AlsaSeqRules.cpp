@@ -255,6 +255,15 @@ AnnounceReaction reactToAnnounce(const AnnounceEvent& event, const std::optional
   return reaction;
 }
 
+Addressing addressing(bool outputOpen, const std::optional<SeqAddress>& dest) {
+  if (outputOpen || !dest) return {};
+  return {false, *dest};
+}
+
+bool sameOutput(const std::optional<SeqAddress>& closed, const std::optional<SeqAddress>& opening) {
+  return closed == opening;
+}
+
 DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::atomic<bool>& abort,
                         int pollTimeoutMs) {
   while (!abort.load(std::memory_order_acquire)) {
@@ -274,8 +283,8 @@ MidiResult sendResult(PacedSender::SendResult result) {
     case PacedSender::SendResult::Queued: return kMidiOk;
     case PacedSender::SendResult::NotShort: return kBadMessage;
     case PacedSender::SendResult::Gone: return kPortGone;
-    case PacedSender::SendResult::Stopped: return kBadHandle;
-    case PacedSender::SendResult::Stalled: break;
+    case PacedSender::SendResult::Closed: return kBadHandle;
+    case PacedSender::SendResult::Full: break;
   }
   return resultFromReturn(-EAGAIN);
 }

@@ -193,6 +193,24 @@ struct AnnounceReaction {
 AnnounceReaction reactToAnnounce(const AnnounceEvent& event, const std::optional<SeqAddress>& output,
                                  const std::vector<SeqAddress>& inputs);
 
+// ---- Closing and opening again -----------------------------------------------------------
+
+// Where the sender's events go. While the output is open: to the subscribers of the program's
+// own port (the chosen port, and programs that connected themselves). Once it is closed, what
+// it still holds goes to the chosen port alone, addressed directly, and its subscription goes
+// at once: a port opened next must not get the old output's messages.
+struct Addressing {
+  bool toSubscribers = true;
+  SeqAddress dest;  // when not to the subscribers
+  friend bool operator==(const Addressing&, const Addressing&) = default;
+};
+Addressing addressing(bool outputOpen, const std::optional<SeqAddress>& dest);
+
+// True when an opening is of the same port as a closed output whose messages still go out (or
+// both are the program's own port alone): that output then takes the new messages, behind its
+// own.
+bool sameOutput(const std::optional<SeqAddress>& closed, const std::optional<SeqAddress>& opening);
+
 // ---- Pushing one event out ---------------------------------------------------------------
 
 // The two sequencer calls the sender makes for each event; the service wraps the real ones,

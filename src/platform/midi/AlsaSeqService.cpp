@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -67,10 +69,11 @@ int subscribe(snd_seq_t* seq, SeqAddress sender, SeqAddress dest, bool remove) {
 }
 
 // The sender thread's two sequencer calls. Events go straight to the subscribers of the
-// program's own port, past the library's output buffer.
+// program's own port, or to one port alone (see addressing()), past the library's output
+// buffer.
 class SeqDirectOutput : public DirectOutput {
  public:
-  SeqDirectOutput(snd_seq_t* seq, int port) : seq_(seq), port_(port) {
+  SeqDirectOutput(snd_seq_t* seq, int port, std::optional<SeqAddress> dest) : seq_(seq), port_(port), dest_(dest) {
     const int count = snd_seq_poll_descriptors_count(seq_, POLLOUT);
     fds_.resize(static_cast<std::size_t>(std::max(count, 0)));
     const int filled = snd_seq_poll_descriptors(seq_, fds_.data(), static_cast<unsigned>(fds_.size()), POLLOUT);
@@ -82,7 +85,11 @@ class SeqDirectOutput : public DirectOutput {
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
     snd_seq_ev_set_source(&ev, port_);
-    snd_seq_ev_set_subs(&ev);
+    if (toSubscribers_.load(std::memory_order_acquire)) {
+      snd_seq_ev_set_subs(&ev);
+    } else {
+      snd_seq_ev_set_dest(&ev, static_cast<unsigned char>(dest_->client), static_cast<unsigned char>(dest_->port));
+    }
     snd_seq_ev_set_direct(&ev);
     switch (e.kind) {
       case ShortKind::NoteOff:
@@ -126,10 +133,16 @@ class SeqDirectOutput : public DirectOutput {
     return rc;
   }
 
+  // The program's thread; the sender takes it up with its next event. A sender serves one
+  // chosen port (or none) for its whole life, so only the way of addressing changes.
+  void address(const Addressing& a) { toSubscribers_.store(a.toSubscribers || !dest_, std::memory_order_release); }
+
  private:
   snd_seq_t* const seq_;
   const int port_;
+  const std::optional<SeqAddress> dest_;
   std::vector<pollfd> fds_;
+  std::atomic<bool> toSubscribers_{true};
 };
 
 }  // namespace
@@ -140,6 +153,7 @@ struct AlsaSeqService::Impl {
     std::optional<SeqAddress> dest;  // none: the program's own port alone
     bool subscribedByUs = false;
     std::unique_ptr<PacedSender> sender;
+    SeqDirectOutput* direct = nullptr;  // the sender's, for its addressing
   };
   struct ThruLink {
     MidiHandle in = kNoMidiHandle;
@@ -169,6 +183,7 @@ struct AlsaSeqService::Impl {
   // does so under the lock; it may read it without.
   std::mutex mutex;
   std::unique_ptr<Output> output;
+  std::vector<std::unique_ptr<Output>> closed;  // closed, still sending what they hold
   std::map<MidiHandle, SeqAddress> inputs;
   std::set<MidiHandle> goneInputs;
   std::vector<ThruLink> thru;
@@ -185,6 +200,8 @@ struct AlsaSeqService::Impl {
   bool stillThere(const PortRecord& listed);
   PortRecord virtualRecord() const;
   MidiResult closeOutput();
+  void dropFinished();
+  std::vector<std::unique_ptr<Output>> takeAllOutputs();
   MidiResult removeLinks(std::vector<ThruLink> links);
   MidiHandle newHandle() { return nextHandle++; }
 };
@@ -214,10 +231,9 @@ bool AlsaSeqService::Impl::setUp(const char* name) {
 }
 
 AlsaSeqService::Impl::~Impl() {
-  // Let what is queued reach the instrument while the listener can still report an unplug.
-  // At the end there is no one left to tell about a failure; closing the client below
-  // removes the program's own subscriptions anyway.
-  closeOutput();
+  // What is still queued is dropped: the program waits for it before it ends, if it wants
+  // to. Closing the client below removes the program's own subscriptions anyway.
+  for (const std::unique_ptr<Output>& out : takeAllOutputs()) out->sender->stop();
   if (listener.joinable()) {
     const char stop = 'x';
     while (::write(wakePipe[1], &stop, 1) < 0 && errno == EINTR) {
@@ -269,6 +285,8 @@ void AlsaSeqService::Impl::onAnnounce(const AnnounceEvent& event) {
   }
   const AnnounceReaction reaction = reactToAnnounce(event, out, ins);
   if (reaction.outputGone) output->sender->portGone();
+  for (const std::unique_ptr<Output>& c : closed)
+    if (c->dest && reactToAnnounce(event, c->dest, {}).outputGone) c->sender->portGone();
   for (std::size_t i = 0; i < ins.size(); ++i)
     if (std::find(reaction.inputsGone.begin(), reaction.inputsGone.end(), ins[i]) != reaction.inputsGone.end())
       goneInputs.insert(inHandles[i]);
@@ -325,15 +343,40 @@ PortRecord AlsaSeqService::Impl::virtualRecord() const {
 
 MidiResult AlsaSeqService::Impl::closeOutput() {
   if (!output) return kMidiOk;
-  output->sender->drain(closeDrainLimit(output->sender->pending()));
-  std::unique_ptr<Output> closing;
+  Output& out = *output;
+  out.direct->address(addressing(false, out.dest));
+  MidiResult result = kMidiOk;
+  if (out.subscribedByUs && !out.sender->gone())
+    result = unsubscribeResult(subscribe(seq, SeqAddress{ownClient, virtualPort}, *out.dest, true));
+  // What it holds still goes out, in the background.
+  out.sender->close();
   {
     std::lock_guard<std::mutex> lock(mutex);
-    closing = std::move(output);
+    closed.push_back(std::move(output));
   }
-  closing->sender->stop();
-  if (!closing->subscribedByUs || closing->sender->gone()) return kMidiOk;
-  return unsubscribeResult(subscribe(seq, SeqAddress{ownClient, virtualPort}, *closing->dest, true));
+  dropFinished();
+  return result;
+}
+
+// Senders whose thread ended by itself (everything went out, or the port went away).
+void AlsaSeqService::Impl::dropFinished() {
+  std::vector<std::unique_ptr<Output>> done;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto first = std::stable_partition(closed.begin(), closed.end(),
+                                             [](const std::unique_ptr<Output>& c) { return !c->sender->finished(); });
+    std::move(first, closed.end(), std::back_inserter(done));
+    closed.erase(first, closed.end());
+  }
+  // Ending them joins threads that have already ended.
+}
+
+std::vector<std::unique_ptr<AlsaSeqService::Impl::Output>> AlsaSeqService::Impl::takeAllOutputs() {
+  std::lock_guard<std::mutex> lock(mutex);
+  std::vector<std::unique_ptr<Output>> all = std::move(closed);
+  closed.clear();
+  if (output) all.push_back(std::move(output));
+  return all;
 }
 
 MidiResult AlsaSeqService::Impl::removeLinks(std::vector<ThruLink> links) {
@@ -374,8 +417,10 @@ MidiResult AlsaSeqService::openOut(int device, MidiHandle& handle) {
   const int count = static_cast<int>(impl_->outList.size());
   if (device < 0) return kNoPortChosen;
   if (device > count) return kNoSuchPort;
+  impl_->dropFinished();
 
-  auto output = std::make_unique<Impl::Output>();
+  std::optional<SeqAddress> dest;
+  bool subscribedByUs = false;
   if (device < count) {
     const PortRecord& port = impl_->outList[static_cast<std::size_t>(device)];
     if (!impl_->stillThere(port)) return kNoSuchPort;
@@ -383,11 +428,34 @@ MidiResult AlsaSeqService::openOut(int device, MidiHandle& handle) {
         subscribeOutcome(subscribe(impl_->seq, SeqAddress{impl_->ownClient, impl_->virtualPort}, port.address(), false),
                          kOutputRefused);
     if (subscribed.result != kMidiOk) return subscribed.result;
-    output->dest = port.address();
-    output->subscribedByUs = subscribed.madeByUs;
+    dest = port.address();
+    subscribedByUs = subscribed.madeByUs;
   }
-  output->sender = std::make_unique<PacedSender>(
-      std::make_unique<DirectSink>(std::make_unique<SeqDirectOutput>(impl_->seq, impl_->virtualPort)));
+
+  std::unique_ptr<Impl::Output> output;
+  {
+    // The same port again while its closed output still sends: that output goes on, so what
+    // this opening sends comes after what it still holds.
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    auto& closed = impl_->closed;
+    const auto same = std::find_if(closed.begin(), closed.end(), [&](const std::unique_ptr<Impl::Output>& c) {
+      return sameOutput(c->dest, dest) && c->sender->reopen();
+    });
+    if (same != closed.end()) {
+      output = std::move(*same);
+      closed.erase(same);
+    }
+  }
+  if (output) {
+    output->direct->address(addressing(true, dest));
+  } else {
+    output = std::make_unique<Impl::Output>();
+    auto direct = std::make_unique<SeqDirectOutput>(impl_->seq, impl_->virtualPort, dest);
+    output->direct = direct.get();
+    output->sender = std::make_unique<PacedSender>(std::make_unique<DirectSink>(std::move(direct)));
+  }
+  output->dest = dest;
+  output->subscribedByUs = subscribedByUs;
   output->handle = impl_->newHandle();
   handle = output->handle;
   std::lock_guard<std::mutex> lock(impl_->mutex);
@@ -408,6 +476,13 @@ MidiResult AlsaSeqService::sendShort(MidiHandle handle, std::uint32_t message) {
 }
 
 std::string AlsaSeqService::outErrorText(MidiResult code) { return errorText(code, Direction::Output); }
+
+std::size_t AlsaSeqService::pendingMessages() const {
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::size_t pending = impl_->output ? impl_->output->sender->pending() : 0;
+  for (const auto& c : impl_->closed) pending += c->sender->pending();
+  return pending;
+}
 
 unsigned AlsaSeqService::inDeviceCount() {
   impl_->inList = listedPorts(impl_->queryPorts(), Direction::Input, impl_->ownClient);

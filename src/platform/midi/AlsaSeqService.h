@@ -8,7 +8,7 @@ namespace rotavox {
 
 // The ALSA sequencer as the program's MIDI service. Devices are the ports of other clients;
 // the output is the program's own port, subscribed to the chosen one and fed by a paced
-// sender thread; the thru is a subscription from the input port to the output port, so the
+// sender thread, which goes on with what it holds after the output is closed; the thru is a subscription from the input port to the output port, so the
 // data never passes through the program. Output device outDeviceCount() is the program's own
 // port alone, which other programs can subscribe to.
 class AlsaSeqService : public MidiService {
@@ -35,6 +35,7 @@ class AlsaSeqService : public MidiService {
   MidiResult connect(MidiHandle in, MidiHandle out) override;
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "ALSA sequencer"; }
+  std::size_t pendingMessages() const override;
 
  private:
   struct Impl;

@@ -57,6 +57,11 @@ std::string disconnectRefusedText(std::string_view from, std::string_view to) {
   return "JACK refused to remove the connection from " + quoted(from) + " to " + quoted(to) + ".";
 }
 
+std::string notAnsweringText() {
+  return "The JACK server does not answer. Once it answers again, open the MIDI settings again and MIDI works as "
+         "before.";
+}
+
 std::string displayName(const PortFacts& port) {
   if (!port.prettyName.empty()) return port.prettyName;
   if (port.physical && !port.alias.empty()) return port.alias;

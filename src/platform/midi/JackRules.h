@@ -44,6 +44,8 @@ std::string portGoneText(std::string_view portDisplay);
 std::string portNotCreatedText(std::string_view portName);
 std::string connectRefusedText(std::string_view from, std::string_view to);
 std::string disconnectRefusedText(std::string_view from, std::string_view to);
+// kServerGone for a server that still runs but has not answered in time (a frozen server).
+std::string notAnsweringText();
 
 // ---- Ports -------------------------------------------------------------------------------
 

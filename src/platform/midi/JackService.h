@@ -14,8 +14,13 @@ namespace rotavox {
 // the program's own ports are never listed. Output number outDeviceCount() (and caps device
 // -1) is the program's own virtual output port, which other programs connect to themselves.
 // Each open output is a JACK port of this client with an ordered queue that the process
-// callback empties at the pace of a MIDI wire. The thru is a JACK connection made between
-// the two foreign ports, so the data never passes through the program.
+// callback empties at the pace of a MIDI wire; a closed output's queue still goes out, and
+// its port goes once it has. The thru is a JACK connection made between the two foreign
+// ports, so the data never passes through the program.
+//
+// Every call that asks the JACK server something runs on the service's own JACK thread and is
+// waited for at most about a second: a server that does not answer in time counts as gone
+// from then on, and the program's thread goes on.
 class JackService : public MidiService {
  public:
   // The result codes; their texts are in JackRules.
@@ -34,7 +39,8 @@ class JackService : public MidiService {
   };
 
   // A client on the named JACK server (nullptr: the default one, which JACK_DEFAULT_SERVER
-  // may name). Never starts a server: nullptr when none runs.
+  // may name). Never starts a server: nullptr when none runs, or when it does not answer in
+  // time.
   static std::unique_ptr<JackService> open(const char* clientName, const char* serverName = nullptr);
   ~JackService() override;
   JackService(const JackService&) = delete;
@@ -59,6 +65,7 @@ class JackService : public MidiService {
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "JACK"; }
   bool systemGone() const override { return !alive(); }
+  std::size_t pendingMessages() const override;
 
   // The name the server gave this client: the one asked for, or that name with a number.
   std::string clientName() const;
@@ -66,13 +73,15 @@ class JackService : public MidiService {
   std::string ownPortName(MidiHandle out) const;
   // Messages of an open output that have not gone out yet.
   std::size_t queuedMessages(MidiHandle out) const;
-  // False once the server has shut down or gone away.
+  // False once the server has shut down, gone away or not answered in time.
   bool alive() const;
 
  private:
   struct Impl;
-  explicit JackService(std::unique_ptr<Impl> impl);
-  std::unique_ptr<Impl> impl_;
+  explicit JackService(std::shared_ptr<Impl> impl);
+  // Shared with the service's JACK thread, which may outlive the service while it waits for a
+  // server that does not answer.
+  std::shared_ptr<Impl> impl_;
 };
 
 // The JACK service for the program, or nullptr when no JACK server runs.

@@ -1,19 +1,10 @@
 #include "platform/midi/OutputQueue.h"
 
-#include <thread>
-
-#include "core/midi/Pacing.h"
-
 namespace rotavox {
 
-namespace {
-// At the wire rate a three-byte message leaves about every millisecond, so a producer that
-// looks twice as often loses no time while it waits.
-constexpr std::chrono::microseconds kWaitStep{250};
-}  // namespace
-
-OutputQueue::OutputQueue(std::size_t capacity, const std::atomic<bool>* sharedAbort)
+OutputQueue::OutputQueue(std::size_t capacity, const std::atomic<bool>* sharedAbort, std::size_t overflowLimit)
     : capacity_(capacity > 0 ? capacity : 1),
+      overflowLimit_(overflowLimit),
       ring_(std::make_unique<std::atomic<std::uint32_t>[]>(capacity_)),
       sharedAbort_(sharedAbort) {}
 
@@ -24,35 +15,42 @@ bool OutputQueue::aborted() const {
 
 void OutputQueue::abort() { aborted_.store(true, std::memory_order_release); }
 
-OutputQueue::PushResult OutputQueue::push(std::uint32_t message, std::chrono::milliseconds stallLimit) {
-  if (aborted()) return PushResult::Aborted;
-  const std::uint64_t head = head_.load(std::memory_order_relaxed);
-  std::uint64_t tail = tail_.load(std::memory_order_acquire);
-  if (head - tail >= capacity_) {
-    if (stalled_ && tail == stalledAt_) return PushResult::Stalled;
-    stalled_ = false;
-    using Clock = std::chrono::steady_clock;
-    std::uint64_t seen = tail;
-    Clock::time_point lastProgress = Clock::now();
-    for (;;) {
-      std::this_thread::sleep_for(kWaitStep);
-      if (aborted()) return PushResult::Aborted;
-      tail = tail_.load(std::memory_order_acquire);
-      if (head - tail < capacity_) break;
-      const Clock::time_point now = Clock::now();
-      if (tail != seen) {
-        seen = tail;
-        lastProgress = now;
-      } else if (now - lastProgress >= stallLimit) {
-        stalled_ = true;
-        stalledAt_ = tail;
-        return PushResult::Stalled;
-      }
-    }
+void OutputQueue::refillLocked() {
+  std::uint64_t head = head_.load(std::memory_order_relaxed);
+  const std::uint64_t tail = tail_.load(std::memory_order_acquire);
+  std::size_t moved = 0;
+  while (!overflow_.empty() && head - tail < capacity_) {
+    ring_[head % capacity_].store(overflow_.front(), std::memory_order_relaxed);
+    overflow_.pop_front();
+    ++head;
+    ++moved;
   }
-  ring_[head % capacity_].store(message, std::memory_order_relaxed);
-  head_.store(head + 1, std::memory_order_release);
+  if (moved == 0) return;
+  head_.store(head, std::memory_order_release);
+  overflowCount_.store(overflow_.size(), std::memory_order_release);
+}
+
+OutputQueue::PushResult OutputQueue::push(std::uint32_t message) {
+  const std::lock_guard<std::mutex> lock(producer_);
+  if (aborted()) return PushResult::Aborted;
+  // Waiting messages go first, so the order holds across the ring and the overflow.
+  refillLocked();
+  const std::uint64_t head = head_.load(std::memory_order_relaxed);
+  if (overflow_.empty() && head - tail_.load(std::memory_order_acquire) < capacity_) {
+    ring_[head % capacity_].store(message, std::memory_order_relaxed);
+    head_.store(head + 1, std::memory_order_release);
+    return PushResult::Queued;
+  }
+  if (overflow_.size() >= overflowLimit_) return PushResult::Full;
+  overflow_.push_back(message);
+  overflowCount_.store(overflow_.size(), std::memory_order_release);
   return PushResult::Queued;
+}
+
+bool OutputQueue::refill() {
+  const std::lock_guard<std::mutex> lock(producer_);
+  refillLocked();
+  return overflow_.empty();
 }
 
 bool OutputQueue::front(std::uint32_t& message) {
@@ -69,30 +67,21 @@ bool OutputQueue::pop() {
 }
 
 void OutputQueue::discard() {
+  const std::lock_guard<std::mutex> lock(producer_);
+  overflow_.clear();
+  overflowCount_.store(0, std::memory_order_release);
   const std::uint64_t head = head_.load(std::memory_order_acquire);
   std::uint64_t tail = tail_.load(std::memory_order_acquire);
   while (tail < head && !tail_.compare_exchange_weak(tail, head, std::memory_order_acq_rel)) {
   }
 }
 
-bool OutputQueue::drain(std::chrono::milliseconds limit) const {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (size() == 0) return true;
-    if (aborted() || std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
-std::chrono::milliseconds closeDrainLimit(std::size_t queuedMessages) {
-  constexpr double kBytesPerMessage = 3.0;  // the longest short message
-  const double wire = static_cast<double>(queuedMessages) * kBytesPerMessage / WirePacer::kWireBytesPerSecond;
-  return std::chrono::milliseconds(2000) + std::chrono::milliseconds(static_cast<long long>(wire * 1000.0 + 0.5));
-}
-
 std::size_t OutputQueue::size() const {
+  // refill() moves the head before it lowers the count of waiting messages: read in the other
+  // order, a moment's answer may count a message twice, but never miss one.
+  const std::size_t waiting = overflowCount_.load(std::memory_order_acquire);
   const std::uint64_t tail = tail_.load(std::memory_order_acquire);
-  return static_cast<std::size_t>(head_.load(std::memory_order_acquire) - tail);
+  return static_cast<std::size_t>(head_.load(std::memory_order_acquire) - tail) + waiting;
 }
 
 }  // namespace rotavox

@@ -43,17 +43,35 @@ void PacedSender::wakeAll() {
 
 PacedSender::SendResult PacedSender::send(std::uint32_t message) {
   if (gone()) return SendResult::Gone;
+  if (closed_.load(std::memory_order_acquire)) return SendResult::Closed;
   if (shortMessageBytes(message) == 0) return SendResult::NotShort;
   switch (paced_.queue().push(message)) {
     case OutputQueue::PushResult::Queued:
       wakeAll();
       return SendResult::Queued;
     case OutputQueue::PushResult::Aborted:
-      return gone() ? SendResult::Gone : SendResult::Stopped;
-    case OutputQueue::PushResult::Stalled:
+      return gone() ? SendResult::Gone : SendResult::Closed;
+    case OutputQueue::PushResult::Full:
       break;
   }
-  return SendResult::Stalled;
+  return SendResult::Full;
+}
+
+void PacedSender::close() {
+  closed_.store(true, std::memory_order_release);
+  wakeAll();
+}
+
+bool PacedSender::reopen() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (finished_ || stop_.load() || gone()) return false;
+  closed_.store(false, std::memory_order_release);
+  return true;
+}
+
+bool PacedSender::finished() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return finished_;
 }
 
 void PacedSender::portGone() {
@@ -62,11 +80,6 @@ void PacedSender::portGone() {
   paced_.queue().abort();
   paced_.queue().discard();
   wakeAll();
-}
-
-bool PacedSender::drain(std::chrono::milliseconds limit) {
-  // Dropped by an unplug is not gone out.
-  return !gone() && paced_.queue().drain(limit) && !gone();
 }
 
 void PacedSender::stop() {
@@ -83,19 +96,21 @@ void PacedSender::run() {
   const Clock::time_point origin = Clock::now();
   const auto seconds = [origin] { return std::chrono::duration<double>(Clock::now() - origin).count(); };
   const auto halted = [this] { return stop_.load() || abort_.load(); };
+  OutputQueue& queue = paced_.queue();
 
   for (;;) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [&] { return halted() || paced_.queue().size() > 0; });
+      wake_.wait(lock, [&] { return halted() || queue.size() > 0 || closed_.load(); });
+      // Decided under the lock, so that a reopen() either comes before (and the sender goes
+      // on) or finds it finished.
+      if (halted() || (queue.size() == 0 && closed_.load())) {
+        finished_ = true;
+        break;
+      }
     }
-    if (halted()) {
-      // Gone: nothing more goes out; stay until stopped, so that stop() is the one end.
-      paced_.queue().discard();
-      std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [this] { return stop_.load(); });
-      return;
-    }
+    // Waiting messages move into the ring here; the program's thread never waits for room.
+    if (queue.overflowing()) queue.refill();
     std::uint32_t message = 0;
     int bytes = 0;
     double due = 0.0;
@@ -109,6 +124,8 @@ void PacedSender::run() {
     // Sent, or failed for good (the port is going): either way this message is done.
     paced_.take(std::max(due, seconds()));
   }
+  // Gone or stopped: nothing more goes out.
+  if (halted()) queue.discard();
 }
 
 }  // namespace rotavox

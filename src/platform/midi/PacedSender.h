@@ -56,16 +56,17 @@ class MessageSink {
   virtual Delivery put(std::uint32_t message, const std::atomic<bool>& abort) = 0;
 };
 
-// One open output fed by a thread of its own: send() queues and returns at once; the thread
-// takes the messages out one by one at the wire rate and hands each to the sink.
+// One output fed by a thread of its own: send() queues and returns at once; the thread takes
+// the messages out one by one at the wire rate and hands each to the sink. Closing stops the
+// sends, not the thread: what is queued still goes out, in order, and then the thread ends.
 class PacedSender {
  public:
   enum class SendResult {
     Queued,
     NotShort,  // not a short message: nothing was queued
     Gone,      // the port went away
-    Stopped,   // the sender was stopped
-    Stalled,   // the queue stayed full while the sink took nothing
+    Closed,    // the output was closed (or the sender stopped)
+    Full,      // the MIDI system has taken nothing for so long that no room is left
   };
 
   explicit PacedSender(std::unique_ptr<MessageSink> sink, std::size_t capacity = OutputQueue::kDefaultCapacity);
@@ -73,15 +74,21 @@ class PacedSender {
   PacedSender(const PacedSender&) = delete;
   PacedSender& operator=(const PacedSender&) = delete;
 
-  // The program's thread: queues one message.
+  // The program's thread: queues one message. Never waits.
   SendResult send(std::uint32_t message);
+  // The program's thread: the output closes. Later sends fail; what is queued still goes out
+  // in the background, and then the thread ends by itself.
+  void close();
+  // The program's thread: the same port opens again. A closed sender that has not finished
+  // takes messages again, behind those still queued; false when it had finished already.
+  bool reopen();
+  // True once the thread has ended by itself: a closed sender sent everything, or the port
+  // went away.
+  bool finished() const;
   // Any thread: the port went away. What is queued is dropped, the thread lets go of the
-  // message it is putting out and a producer waiting for room returns; later sends fail.
+  // message it is putting out and ends; later sends fail.
   void portGone();
   bool gone() const { return gone_.load(std::memory_order_acquire); }
-  // Waits until everything queued went out, at most `limit`; false when something is left or
-  // the port went away and took it.
-  bool drain(std::chrono::milliseconds limit);
   // Ends the thread; anything still queued is dropped. The destructor does it too.
   void stop();
   // Messages queued and not yet handed to the sink.
@@ -95,10 +102,12 @@ class PacedSender {
   std::atomic<bool> abort_{false};  // gone or stopping: let go of the message in hand
   std::atomic<bool> gone_{false};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> closed_{false};
   PacedQueue paced_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::condition_variable wake_;
-  std::thread thread_;  // started last, when everything it uses is built
+  bool finished_ = false;  // under mutex_
+  std::thread thread_;     // started last, when everything it uses is built
 };
 
 }  // namespace rotavox

@@ -1,0 +1,290 @@
+// Closing JACK outputs against a real JACK server: every message reaches the receiver exactly
+// once and in order, whichever way the output is closed; closing and a full queue never hold
+// the caller; a frozen server is answered for within a bounded time.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/midi/Messages.h"
+#include "core/midi/MidiLink.h"
+#include "e2e/E2eSupport.h"
+#include "platform/midi/JackService.h"
+#include "platform/midi/OutputQueue.h"
+
+namespace rotavox {
+namespace {
+
+using namespace std::chrono_literals;
+using jacktest::Receiver;
+
+// Distinct-looking Control Changes, numbered from `first`.
+std::vector<std::uint32_t> controlChanges(int count, int first = 0) {
+  std::vector<std::uint32_t> out;
+  for (int i = first; i < first + count; ++i) out.push_back(controlChange(i % 16, (i / 16) % 120, i % 128));
+  return out;
+}
+
+std::vector<std::uint32_t> panicSweep(int channel = 0) {
+  std::vector<std::uint32_t> out;
+  for (int pass = 0; pass < 16; ++pass)
+    for (int note = 1; note <= 127; ++note) out.push_back(noteOn(channel, note, 0));
+  return out;
+}
+
+std::vector<std::uint32_t> received(const Receiver& r) {
+  std::vector<std::uint32_t> out;
+  for (const Receiver::Event& e : r.events()) out.push_back(e.shortMessage());
+  return out;
+}
+
+// Where two message lists first differ, for a readable failure.
+std::string firstDifference(const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& want) {
+  for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i)
+    if (got[i] != want[i]) return "first difference at message " + std::to_string(i);
+  return "got " + std::to_string(got.size()) + " messages, expected " + std::to_string(want.size());
+}
+
+// Waits until the service has nothing left to send and every port it closed is gone from the
+// server, then a while longer, so that a copy sent late would have arrived.
+void settle(JackService& service, const Receiver& observer, const std::vector<std::string>& closedPorts,
+            std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  const auto portsGone = [&] {
+    for (const std::string& p : closedPorts)
+      if (jack_port_by_name(observer.client(), p.c_str()) != nullptr) return false;
+    return true;
+  };
+  while ((service.pendingMessages() > 0 || !portsGone()) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(service.pendingMessages(), 0u) << "still queued after " << limit.count() << " s";
+  EXPECT_TRUE(portsGone()) << "a closed output's port is still registered";
+  std::this_thread::sleep_for(200ms);
+}
+
+class JackClosing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!jacktest::serverReachable()) GTEST_SKIP() << "no JACK server can be reached";
+    a = std::make_unique<Receiver>("rv-close-a");
+    b = std::make_unique<Receiver>("rv-close-b");
+    ASSERT_TRUE(a->ok() && b->ok());
+    service = JackService::open("RotavoxClosing");
+    ASSERT_NE(service, nullptr);
+  }
+
+  MidiHandle open(const Receiver& r) {
+    MidiHandle h = kNoMidiHandle;
+    EXPECT_EQ(service->openOut(findOutput(*service, r.portName()), h), kMidiOk);
+    return h;
+  }
+  void send(MidiHandle h, const std::vector<std::uint32_t>& messages) {
+    for (std::uint32_t m : messages) ASSERT_EQ(service->sendShort(h, m), kMidiOk);
+  }
+
+  std::unique_ptr<Receiver> a;
+  std::unique_ptr<Receiver> b;
+  std::unique_ptr<JackService> service;
+};
+
+// A close right behind a burst, ten times over: the close finds the last messages in the port's
+// buffer of the current cycle. A copy of that buffer must never reach the receiver.
+TEST_F(JackClosing, BurstThenCloseTenTimesDeliversEachMessageOnce) {
+  std::vector<std::uint32_t> expected;
+  std::vector<std::string> closed;
+  for (int round = 0; round < 10; ++round) {
+    const MidiHandle h = open(*a);
+    closed.push_back(service->ownPortName(h));
+    const std::vector<std::uint32_t> burst = controlChanges(200, round * 200);
+    send(h, burst);
+    expected.insert(expected.end(), burst.begin(), burst.end());
+    ASSERT_EQ(service->closeOut(h), kMidiOk);
+  }
+  settle(*service, *a, closed, 30s);
+  const std::vector<std::uint32_t> got = received(*a);
+  EXPECT_EQ(got, expected) << firstDifference(got, expected);
+}
+
+TEST_F(JackClosing, PanicThenCloseDeliversTheSweepOnce) {
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  link.state().MidiOutDevice = findOutput(*service, a->portName());
+  link.state().MidiChannel = 2;
+  link.SwitchMidiOut("open");
+  const std::string own = service->ownPortName(link.state().MidiOutHandle);
+  link.SendPanic();
+  link.SwitchMidiOut("close");
+  settle(*service, *a, {own}, 30s);
+  const std::vector<std::uint32_t> got = received(*a);
+  EXPECT_EQ(got, panicSweep(2)) << firstDifference(got, panicSweep(2));
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+// Closing stops taking messages but does not wait for the queue: what is queued goes out in
+// the background, and a new opening of the same port sends only after it.
+TEST_F(JackClosing, CloseReturnsWithTheQueueStillGoingOutAndAReopenSendsAfterIt) {
+  const MidiHandle first = open(*a);
+  const std::string own = service->ownPortName(first);
+  const std::vector<std::uint32_t> queued = controlChanges(4000);
+  send(first, queued);
+  ASSERT_EQ(service->closeOut(first), kMidiOk);
+  const std::size_t left = service->pendingMessages();
+  EXPECT_GT(left, 2000u) << "the close waited for the queue";
+  EXPECT_NE(service->sendShort(first, controlChange(0, 1, 1)), kMidiOk) << "a closed output took a message";
+
+  const MidiHandle second = open(*a);
+  ASSERT_NE(second, first);
+  const std::vector<std::uint32_t> sweep = panicSweep();
+  send(second, sweep);
+  EXPECT_GE(service->pendingMessages(), left) << "the closed output's messages no longer count";
+  ASSERT_EQ(service->closeOut(second), kMidiOk);
+  settle(*service, *a, {own}, 30s);
+
+  std::vector<std::uint32_t> expected = queued;
+  expected.insert(expected.end(), sweep.begin(), sweep.end());
+  const std::vector<std::uint32_t> got = received(*a);
+  EXPECT_EQ(got, expected) << firstDifference(got, expected);
+}
+
+TEST_F(JackClosing, AnotherPortOpenedMeanwhileGetsOnlyItsOwnMessages) {
+  const MidiHandle toA = open(*a);
+  const std::string ownA = service->ownPortName(toA);
+  const std::vector<std::uint32_t> forA = controlChanges(3000);
+  send(toA, forA);
+  ASSERT_EQ(service->closeOut(toA), kMidiOk);
+  const MidiHandle toB = open(*b);
+  const std::string ownB = service->ownPortName(toB);
+  const std::vector<std::uint32_t> forB = controlChanges(500, 7000);
+  send(toB, forB);
+  ASSERT_EQ(service->closeOut(toB), kMidiOk);
+  settle(*service, *a, {ownA, ownB}, 30s);
+  EXPECT_EQ(received(*a), forA) << firstDifference(received(*a), forA);
+  EXPECT_EQ(received(*b), forB) << firstDifference(received(*b), forB);
+}
+
+// More than the queue holds, sent at once: the sender never waits for room, and nothing is
+// dropped.
+TEST_F(JackClosing, AFullQueueNeverHoldsTheSenderAndLosesNothing) {
+  const MidiHandle h = open(*a);
+  const std::string own = service->ownPortName(h);
+  const std::vector<std::uint32_t> flood = controlChanges(17000);
+  send(h, flood);
+  EXPECT_GT(service->pendingMessages(), OutputQueue::kDefaultCapacity) << "the sender waited for room";
+  ASSERT_EQ(service->closeOut(h), kMidiOk);
+  settle(*service, *a, {own}, 60s);
+  const std::vector<std::uint32_t> got = received(*a);
+  EXPECT_EQ(got, flood) << firstDifference(got, flood);
+}
+
+// The service ends with a full queue: it neither waits for the wire nor hangs.
+TEST_F(JackClosing, TheServiceEndsAtOnceWithMessagesStillQueued) {
+  const MidiHandle h = open(*a);
+  send(h, controlChanges(16000));
+  ASSERT_EQ(service->closeOut(h), kMidiOk);
+  auto ending = std::async(std::launch::async, [this] { service.reset(); });
+  EXPECT_EQ(ending.wait_for(5s), std::future_status::ready) << "ending the service waits for the queue";
+  EXPECT_LT(a->count(), 16000u);
+}
+
+// ---- A server of the test's own, frozen and resumed ---------------------------------------
+
+class JackFrozen : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!jackdAvailable()) GTEST_SKIP() << "no jackd to start a JACK server of the test's own";
+    server = std::make_unique<jacktest::PrivateServer>("rotavox-e2e-frozen-" + std::to_string(getpid()));
+    ASSERT_TRUE(server->up()) << "jackd did not come up";
+    receiver = std::make_unique<Receiver>("rv-frozen", server->name());
+    ASSERT_TRUE(receiver->ok());
+    service = JackService::open("RotavoxFrozen", server->name());
+    ASSERT_NE(service, nullptr);
+  }
+  void TearDown() override {
+    if (server) server->resume();
+    // Whatever is still blocked in the JACK library finishes once the server answers.
+    service.reset();
+    receiver.reset();
+    server.reset();
+  }
+
+  // Runs a call while the server is stopped; true when it came back within the limit (which
+  // is far above the service's own waiting limit). A call that does not come back is released
+  // by resuming the server, so that the test ends.
+  bool returnsWhileFrozen(const char* what, const std::function<void()>& call) {
+    auto done = std::async(std::launch::async, call);
+    if (done.wait_for(10s) == std::future_status::ready) return true;
+    ADD_FAILURE() << what << " did not return while the server was stopped";
+    server->resume();
+    done.wait();
+    return false;
+  }
+
+  std::unique_ptr<jacktest::PrivateServer> server;
+  std::unique_ptr<Receiver> receiver;
+  std::unique_ptr<JackService> service;
+};
+
+TEST_F(JackFrozen, EveryCallReturnsAndTheServerCountsAsGone) {
+  const int device = findOutput(*service, receiver->portName());
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(device, out), kMidiOk);
+  for (std::uint32_t m : panicSweep()) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
+  server->freeze();
+
+  ASSERT_TRUE(returnsWhileFrozen("closing the output", [&] { EXPECT_EQ(service->closeOut(out), kMidiOk); }));
+  // The virtual port needs a new port of the program's own (the closed output would take up
+  // an opening of the receiver's port again without asking the server).
+  MidiResult opened = kMidiOk;
+  MidiHandle again = kNoMidiHandle;
+  ASSERT_TRUE(returnsWhileFrozen("opening an output", [&] { opened = service->openOut(kMidiMapperDevice, again); }));
+  EXPECT_EQ(opened, JackService::kServerGone);
+  EXPECT_NE(service->outErrorText(opened).find("does not answer"), std::string::npos) << service->outErrorText(opened);
+  EXPECT_TRUE(service->systemGone());
+  EXPECT_EQ(service->pendingMessages(), 0u) << "nothing more goes out through a server that does not answer";
+
+  // From now on nothing waits for the server; the settings dialog lists what it can.
+  unsigned outputs = 99;
+  ASSERT_TRUE(returnsWhileFrozen("counting output ports", [&] { outputs = service->outDeviceCount(); }));
+  EXPECT_EQ(outputs, 0u);
+  MidiOutCaps own;
+  ASSERT_TRUE(returnsWhileFrozen("the virtual port's record", [&] {
+    EXPECT_EQ(service->outCaps(static_cast<int>(outputs), own), kMidiOk);
+  }));
+  EXPECT_EQ(own.technology, kTechMapper);
+  ASSERT_TRUE(returnsWhileFrozen("counting input ports", [&] { EXPECT_EQ(service->inDeviceCount(), 0u); }));
+  MidiHandle in = kNoMidiHandle;
+  ASSERT_TRUE(returnsWhileFrozen("opening an input", [&] {
+    EXPECT_EQ(service->openIn(0, in), JackService::kServerGone);
+  }));
+  EXPECT_EQ(service->sendShort(out, controlChange(0, 7, 1)), JackService::kServerGone);
+  ASSERT_TRUE(returnsWhileFrozen("ending the service", [&] { service.reset(); }));
+  ASSERT_TRUE(returnsWhileFrozen("opening a new service", [&] {
+    EXPECT_EQ(JackService::open("RotavoxFrozen2", server->name()), nullptr);
+  }));
+}
+
+// The server stops for a while in the middle of a Panic and goes on: nothing is lost, and
+// nothing comes twice.
+TEST_F(JackFrozen, AResumedServerDeliversEachMessageOnce) {
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
+  const std::string own = service->ownPortName(out);
+  const std::vector<std::uint32_t> sweep = panicSweep();
+  for (std::uint32_t m : sweep) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
+  std::this_thread::sleep_for(300ms);
+  server->freeze();
+  std::this_thread::sleep_for(300ms);
+  server->resume();
+  ASSERT_EQ(service->closeOut(out), kMidiOk);
+  settle(*service, *receiver, {own}, 30s);
+  const std::vector<std::uint32_t> got = received(*receiver);
+  EXPECT_EQ(got, sweep) << firstDifference(got, sweep);
+}
+
+}  // namespace
+}  // namespace rotavox
