@@ -193,6 +193,9 @@ TEST(JackResults, DetailedTextsNameWhatFailed) {
       {connectRefusedText("kbd:out", "synth:in"), "JACK refused to connect \"kbd:out\" to \"synth:in\"."},
       {disconnectRefusedText("kbd:out", "synth:in"),
        "JACK refused to remove the connection from \"kbd:out\" to \"synth:in\"."},
+      {notAnsweringText(),
+       "The JACK server does not answer. Once it answers again, open the MIDI settings again and MIDI works as "
+       "before."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.text, c.expected);
 }
