@@ -600,34 +600,31 @@ TEST(AlsaSeqPacedSender, StopEndsAStuckSenderAndDropsWhatItHolds) {
 
 // ---- Closing and opening again ---------------------------------------------------------------
 
-TEST(AlsaSeqClosing, AClosedOutputsRestGoesToItsOwnPortAlone) {
+TEST(AlsaSeqClosing, WhatAnOpeningDoesWithAClosedOutputStillSending) {
+  const std::optional<SeqAddress> none;
   const SeqAddress synth{24, 0};
   struct Case {
     const char* what;
-    bool open;
-    std::optional<SeqAddress> dest;
-    Addressing expected;
+    std::optional<SeqAddress> closed;
+    bool subscribedByUs;
+    bool movedAside;
+    std::optional<SeqAddress> opening;
+    ClosedOutputFate fate;
   };
   const Case cases[] = {
-      {"open, to a chosen port", true, synth, {true, {}}},
-      {"open, the own port alone", true, std::nullopt, {true, {}}},
-      {"closed, to a chosen port", false, synth, {false, synth}},
-      {"closed, the own port alone: whoever connected to it", false, std::nullopt, {true, {}}},
+      {"same port again", synth, true, false, synth, ClosedOutputFate::TakeUp},
+      {"same port again after it was moved aside", synth, true, true, synth, ClosedOutputFate::TakeUp},
+      {"same port, subscribed by someone else", synth, false, false, synth, ClosedOutputFate::TakeUp},
+      {"own port alone, both times", none, false, false, none, ClosedOutputFate::TakeUp},
+      {"another port of the same client", synth, true, false, SeqAddress{24, 1}, ClosedOutputFate::MoveAside},
+      {"another client", synth, true, false, SeqAddress{130, 0}, ClosedOutputFate::MoveAside},
+      {"the own port alone after a chosen one", synth, true, false, none, ClosedOutputFate::MoveAside},
+      {"moved aside already", synth, true, true, SeqAddress{130, 0}, ClosedOutputFate::Leave},
+      {"a subscription someone else made", synth, false, false, SeqAddress{130, 0}, ClosedOutputFate::Leave},
+      {"the own port alone: its listeners stay", none, false, false, synth, ClosedOutputFate::Leave},
   };
-  for (const Case& c : cases) EXPECT_EQ(addressing(c.open, c.dest), c.expected) << c.what;
-}
-
-TEST(AlsaSeqClosing, OnlyTheSamePortTakesUpAClosedOutput) {
-  const std::optional<SeqAddress> none;
-  const std::tuple<const char*, std::optional<SeqAddress>, std::optional<SeqAddress>, bool> cases[] = {
-      {"same port", SeqAddress{24, 0}, SeqAddress{24, 0}, true},
-      {"other port of the same client", SeqAddress{24, 0}, SeqAddress{24, 1}, false},
-      {"other client", SeqAddress{24, 0}, SeqAddress{130, 0}, false},
-      {"own port alone, both times", none, none, true},
-      {"own port, then a chosen one", none, SeqAddress{24, 0}, false},
-      {"a chosen port, then the own one", SeqAddress{24, 0}, none, false},
-  };
-  for (const auto& [what, closed, opening, same] : cases) EXPECT_EQ(sameOutput(closed, opening), same) << what;
+  for (const Case& c : cases)
+    EXPECT_EQ(fateOnOpening(c.closed, c.subscribedByUs, c.movedAside, c.opening), c.fate) << c.what;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <future>
 #include <random>
 #include <vector>
@@ -22,6 +23,7 @@ class RecordingSink : public MessageSink {
  public:
   explicit RecordingSink(std::atomic<bool>* frozen = nullptr) : frozen_(frozen) {}
   Delivery put(std::uint32_t message, const std::atomic<bool>& abort) override {
+    putting = true;
     while (frozen_ != nullptr && frozen_->load()) {
       if (abort.load()) return Delivery::Aborted;
       std::this_thread::sleep_for(1ms);
@@ -34,6 +36,7 @@ class RecordingSink : public MessageSink {
     const std::lock_guard<std::mutex> lock(mutex_);
     return got_;
   }
+  std::atomic<bool> putting{false};  // a message was handed to the sink
 
  private:
   std::atomic<bool>* frozen_;
@@ -147,6 +150,77 @@ TEST(PacedSenderFrozen, APortGoneTakesTheQueueAndEndsTheThread) {
   EXPECT_EQ(s.sender->send(controlChange(0, 1, 1)), Send::Gone);
   EXPECT_FALSE(s.sender->reopen());
   EXPECT_TRUE(s.sink->got().empty());
+}
+
+// What runs after the last message (the ALSA service lets go of the port there): once, after
+// everything went out, and never for an output taken up again, gone or stopped.
+TEST(PacedSenderClose, AfterTheLastMessageRunsOnceWhenEverythingWentOut) {
+  struct Case {
+    const char* what;
+    std::function<void(PacedSender&, std::atomic<bool>& frozen)> after;  // after close(afterLast)
+    bool runs;
+  };
+  const Case cases[] = {
+      {"closed", [](PacedSender&, std::atomic<bool>& frozen) { frozen = false; }, true},
+      {"taken up again", [](PacedSender& p, std::atomic<bool>& frozen) {
+         EXPECT_TRUE(p.reopen());
+         frozen = false;
+         p.close();
+       }, false},
+      {"port gone", [](PacedSender& p, std::atomic<bool>&) { p.portGone(); }, false},
+      {"stopped", [](PacedSender& p, std::atomic<bool>&) { p.stop(); }, false},
+  };
+  for (const Case& c : cases) {
+    std::atomic<bool> frozen{true};
+    Sender s(OutputQueue::kDefaultCapacity, &frozen);
+    const std::vector<std::uint32_t> queued = controlChanges(20);
+    for (std::uint32_t m : queued) ASSERT_EQ(s.sender->send(m), Send::Queued);
+    std::atomic<int> runs{0};
+    std::size_t sentBefore = 0;
+    s.sender->close([&] {
+      sentBefore = s.sink->got().size();
+      ++runs;
+    });
+    c.after(*s.sender, frozen);
+    if (c.runs) {
+      ASSERT_TRUE(s.finishes(10s)) << c.what;
+      s.sender->stop();
+      EXPECT_EQ(runs.load(), 1) << c.what;
+      EXPECT_EQ(sentBefore, queued.size()) << c.what << ": it ran before the last message";
+    } else {
+      ASSERT_TRUE(s.finishes(10s) || !c.runs) << c.what;
+      s.sender->stop();
+      EXPECT_EQ(runs.load(), 0) << c.what;
+    }
+  }
+}
+
+TEST(PacedSenderClose, AChangeWhileSendingKeepsTheSenderFromFinishingMeanwhile) {
+  std::atomic<bool> frozen{true};
+  Sender s(OutputQueue::kDefaultCapacity, &frozen);
+  ASSERT_EQ(s.sender->send(controlChange(0, 1, 1)), Send::Queued);
+  std::atomic<bool> letGo{false};
+  s.sender->close([&] { letGo = true; });
+  while (!s.sink->putting.load()) std::this_thread::sleep_for(1ms);
+  // The last message goes out while the change runs; the sender may not finish before it ends.
+  bool letGoDuringChange = true;
+  bool wentOut = false;
+  EXPECT_TRUE(s.sender->unlessFinished([&] {
+    frozen = false;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (s.sink->got().empty() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+    wentOut = !s.sink->got().empty();
+    std::this_thread::sleep_for(50ms);
+    letGoDuringChange = letGo.load();
+  }));
+  EXPECT_TRUE(wentOut);
+  EXPECT_FALSE(letGoDuringChange) << "the sender finished while the change ran";
+  ASSERT_TRUE(s.finishes(10s));
+  s.sender->stop();
+  EXPECT_TRUE(letGo.load());
+  bool ran = false;
+  EXPECT_FALSE(s.sender->unlessFinished([&] { ran = true; }));
+  EXPECT_FALSE(ran);
 }
 
 TEST(PacedSenderMessages, OnlyShortMessagesAreQueued) {

@@ -255,13 +255,11 @@ AnnounceReaction reactToAnnounce(const AnnounceEvent& event, const std::optional
   return reaction;
 }
 
-Addressing addressing(bool outputOpen, const std::optional<SeqAddress>& dest) {
-  if (outputOpen || !dest) return {};
-  return {false, *dest};
-}
-
-bool sameOutput(const std::optional<SeqAddress>& closed, const std::optional<SeqAddress>& opening) {
-  return closed == opening;
+ClosedOutputFate fateOnOpening(const std::optional<SeqAddress>& closed, bool subscribedByUs, bool movedAside,
+                               const std::optional<SeqAddress>& opening) {
+  if (closed == opening) return ClosedOutputFate::TakeUp;
+  if (!closed || !subscribedByUs || movedAside) return ClosedOutputFate::Leave;
+  return ClosedOutputFate::MoveAside;
 }
 
 DeliveryOutcome deliver(DirectOutput& output, std::uint32_t message, const std::atomic<bool>& abort,

@@ -195,21 +195,20 @@ AnnounceReaction reactToAnnounce(const AnnounceEvent& event, const std::optional
 
 // ---- Closing and opening again -----------------------------------------------------------
 
-// Where the sender's events go. While the output is open: to the subscribers of the program's
-// own port (the chosen port, and programs that connected themselves). Once it is closed, what
-// it still holds goes to the chosen port alone, addressed directly, and its subscription goes
-// at once: a port opened next must not get the old output's messages.
-struct Addressing {
-  bool toSubscribers = true;
-  SeqAddress dest;  // when not to the subscribers
-  friend bool operator==(const Addressing&, const Addressing&) = default;
+// A closed output keeps its subscription while it still sends what it held: the sequencer
+// opens a device's MIDI output only while a subscription leads to its port. What an opening
+// meanwhile does with such an output:
+enum class ClosedOutputFate {
+  TakeUp,     // the same port (or the own port alone again): it goes on, with the new messages
+              // behind its own
+  MoveAside,  // its subscription moves to a hidden port of the program's own that sends its
+              // rest, so that the port opened now does not get the rest, nor the old port
+              // what is sent now
+  Leave,      // as it is: its messages go to whoever listens to the program's own port (the
+              // own port alone), or a subscription someone else made carries everything anyway
 };
-Addressing addressing(bool outputOpen, const std::optional<SeqAddress>& dest);
-
-// True when an opening is of the same port as a closed output whose messages still go out (or
-// both are the program's own port alone): that output then takes the new messages, behind its
-// own.
-bool sameOutput(const std::optional<SeqAddress>& closed, const std::optional<SeqAddress>& opening);
+ClosedOutputFate fateOnOpening(const std::optional<SeqAddress>& closed, bool subscribedByUs, bool movedAside,
+                               const std::optional<SeqAddress>& opening);
 
 // ---- Pushing one event out ---------------------------------------------------------------
 

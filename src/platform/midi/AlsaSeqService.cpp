@@ -43,6 +43,8 @@ static_assert(kEventClientStart == SND_SEQ_EVENT_CLIENT_START && kEventClientExi
 constexpr unsigned kVirtualPortCaps = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
 constexpr unsigned kVirtualPortType =
     SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_SOFTWARE | SND_SEQ_PORT_TYPE_APPLICATION;
+// A port that only sends the rest of a closed output: nobody lists it or connects to it.
+constexpr unsigned kHiddenPortCaps = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_NO_EXPORT;
 
 void silentErrors(const char*, int, const char*, int, const char*, ...) {}
 
@@ -68,12 +70,11 @@ int subscribe(snd_seq_t* seq, SeqAddress sender, SeqAddress dest, bool remove) {
   return remove ? snd_seq_unsubscribe_port(seq, subs) : snd_seq_subscribe_port(seq, subs);
 }
 
-// The sender thread's two sequencer calls. Events go straight to the subscribers of the
-// program's own port, or to one port alone (see addressing()), past the library's output
-// buffer.
+// The sender thread's two sequencer calls. Events go straight to the subscribers of one of
+// the program's own ports, past the library's output buffer.
 class SeqDirectOutput : public DirectOutput {
  public:
-  SeqDirectOutput(snd_seq_t* seq, int port, std::optional<SeqAddress> dest) : seq_(seq), port_(port), dest_(dest) {
+  SeqDirectOutput(snd_seq_t* seq, int port) : seq_(seq), port_(port) {
     const int count = snd_seq_poll_descriptors_count(seq_, POLLOUT);
     fds_.resize(static_cast<std::size_t>(std::max(count, 0)));
     const int filled = snd_seq_poll_descriptors(seq_, fds_.data(), static_cast<unsigned>(fds_.size()), POLLOUT);
@@ -84,12 +85,8 @@ class SeqDirectOutput : public DirectOutput {
     const ShortEvent e = decodeShort(message);
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
-    snd_seq_ev_set_source(&ev, port_);
-    if (toSubscribers_.load(std::memory_order_acquire)) {
-      snd_seq_ev_set_subs(&ev);
-    } else {
-      snd_seq_ev_set_dest(&ev, static_cast<unsigned char>(dest_->client), static_cast<unsigned char>(dest_->port));
-    }
+    snd_seq_ev_set_source(&ev, static_cast<unsigned char>(port_.load(std::memory_order_acquire)));
+    snd_seq_ev_set_subs(&ev);
     snd_seq_ev_set_direct(&ev);
     switch (e.kind) {
       case ShortKind::NoteOff:
@@ -133,16 +130,14 @@ class SeqDirectOutput : public DirectOutput {
     return rc;
   }
 
-  // The program's thread; the sender takes it up with its next event. A sender serves one
-  // chosen port (or none) for its whole life, so only the way of addressing changes.
-  void address(const Addressing& a) { toSubscribers_.store(a.toSubscribers || !dest_, std::memory_order_release); }
+  // The own port the events come from; the sender takes a change up with its next event.
+  int source() const { return port_.load(std::memory_order_acquire); }
+  void setSource(int port) { port_.store(port, std::memory_order_release); }
 
  private:
   snd_seq_t* const seq_;
-  const int port_;
-  const std::optional<SeqAddress> dest_;
+  std::atomic<int> port_;
   std::vector<pollfd> fds_;
-  std::atomic<bool> toSubscribers_{true};
 };
 
 }  // namespace
@@ -153,7 +148,7 @@ struct AlsaSeqService::Impl {
     std::optional<SeqAddress> dest;  // none: the program's own port alone
     bool subscribedByUs = false;
     std::unique_ptr<PacedSender> sender;
-    SeqDirectOutput* direct = nullptr;  // the sender's, for its addressing
+    SeqDirectOutput* direct = nullptr;  // the sender's, for the own port it sends from
   };
   struct ThruLink {
     MidiHandle in = kNoMidiHandle;
@@ -200,6 +195,8 @@ struct AlsaSeqService::Impl {
   bool stillThere(const PortRecord& listed);
   PortRecord virtualRecord() const;
   MidiResult closeOutput();
+  void letGoOf(Output& closing);
+  void moveAside(Output& closing);
   void dropFinished();
   std::vector<std::unique_ptr<Output>> takeAllOutputs();
   MidiResult removeLinks(std::vector<ThruLink> links);
@@ -344,18 +341,43 @@ PortRecord AlsaSeqService::Impl::virtualRecord() const {
 MidiResult AlsaSeqService::Impl::closeOutput() {
   if (!output) return kMidiOk;
   Output& out = *output;
-  out.direct->address(addressing(false, out.dest));
-  MidiResult result = kMidiOk;
-  if (out.subscribedByUs && !out.sender->gone())
-    result = unsubscribeResult(subscribe(seq, SeqAddress{ownClient, virtualPort}, *out.dest, true));
-  // What it holds still goes out, in the background.
-  out.sender->close();
+  // What it holds still goes out, in the background; its subscription goes after the last
+  // message (the sequencer passes nothing on to a device without one).
+  out.sender->close([this, &out] { letGoOf(out); });
   {
     std::lock_guard<std::mutex> lock(mutex);
     closed.push_back(std::move(output));
   }
   dropFinished();
-  return result;
+  return kMidiOk;
+}
+
+// The sender's thread, after the last message of a closed output: its subscription goes, with
+// the hidden port it may have moved to. An output stays in `closed` until its thread has ended.
+void AlsaSeqService::Impl::letGoOf(Output& closing) {
+  if (!closing.dest || !closing.subscribedByUs) return;
+  const int source = closing.direct->source();
+  if (source != virtualPort) {
+    snd_seq_delete_simple_port(seq, source);  // and its subscription with it
+    return;
+  }
+  subscribe(seq, SeqAddress{ownClient, virtualPort}, *closing.dest, true);
+}
+
+// The program's thread, opening another port while a closed output still sends: a hidden port
+// of the program's own takes over its subscription and sends the rest, so that neither port
+// gets the other's messages. Without a hidden port the rest stays where it was.
+void AlsaSeqService::Impl::moveAside(Output& closing) {
+  closing.sender->unlessFinished([&] {
+    const int hidden = snd_seq_create_simple_port(seq, "closing output", kHiddenPortCaps, kVirtualPortType);
+    if (hidden < 0) return;
+    if (subscribe(seq, SeqAddress{ownClient, hidden}, *closing.dest, false) < 0) {
+      snd_seq_delete_simple_port(seq, hidden);
+      return;
+    }
+    closing.direct->setSource(hidden);
+    subscribe(seq, SeqAddress{ownClient, virtualPort}, *closing.dest, true);
+  });
 }
 
 // Senders whose thread ended by itself (everything went out, or the port went away).
@@ -420,42 +442,69 @@ MidiResult AlsaSeqService::openOut(int device, MidiHandle& handle) {
   impl_->dropFinished();
 
   std::optional<SeqAddress> dest;
-  bool subscribedByUs = false;
   if (device < count) {
     const PortRecord& port = impl_->outList[static_cast<std::size_t>(device)];
     if (!impl_->stillThere(port)) return kNoSuchPort;
-    const SubscribeOutcome subscribed =
-        subscribeOutcome(subscribe(impl_->seq, SeqAddress{impl_->ownClient, impl_->virtualPort}, port.address(), false),
-                         kOutputRefused);
-    if (subscribed.result != kMidiOk) return subscribed.result;
     dest = port.address();
-    subscribedByUs = subscribed.madeByUs;
   }
 
+  // Closed outputs that still send what they held.
   std::unique_ptr<Impl::Output> output;
+  std::vector<std::unique_ptr<Impl::Output>> ended;
   {
-    // The same port again while its closed output still sends: that output goes on, so what
-    // this opening sends comes after what it still holds.
     std::lock_guard<std::mutex> lock(impl_->mutex);
-    auto& closed = impl_->closed;
-    const auto same = std::find_if(closed.begin(), closed.end(), [&](const std::unique_ptr<Impl::Output>& c) {
-      return sameOutput(c->dest, dest) && c->sender->reopen();
-    });
-    if (same != closed.end()) {
-      output = std::move(*same);
-      closed.erase(same);
+    for (auto it = impl_->closed.begin(); it != impl_->closed.end();) {
+      Impl::Output& c = **it;
+      const bool movedAside = c.direct->source() != impl_->virtualPort;
+      switch (fateOnOpening(c.dest, c.subscribedByUs, movedAside, dest)) {
+        case ClosedOutputFate::TakeUp:
+          if (!output && c.sender->reopen()) {
+            output = std::move(*it);
+          } else {
+            // It is just letting go of its port: that must be over before the port is taken
+            // anew, or it would take the new subscription away.
+            ended.push_back(std::move(*it));
+          }
+          it = impl_->closed.erase(it);
+          continue;
+        case ClosedOutputFate::MoveAside: impl_->moveAside(c); break;
+        case ClosedOutputFate::Leave: break;
+      }
+      ++it;
     }
   }
-  if (output) {
-    output->direct->address(addressing(true, dest));
-  } else {
+  ended.clear();  // joins their threads, outside the lock the announce listener takes
+
+  if (output && output->direct->source() != impl_->virtualPort) {
+    // Taken up after it was moved aside: back to the program's own port, subscribed anew.
+    const int hidden = output->direct->source();
+    const SubscribeOutcome subscribed =
+        subscribeOutcome(subscribe(impl_->seq, SeqAddress{impl_->ownClient, impl_->virtualPort}, *dest, false),
+                         kOutputRefused);
+    output->subscribedByUs = subscribed.madeByUs;
+    output->direct->setSource(impl_->virtualPort);
+    snd_seq_delete_simple_port(impl_->seq, hidden);
+    if (subscribed.result != kMidiOk) {
+      output->sender->close([] {});
+      std::lock_guard<std::mutex> lock(impl_->mutex);
+      impl_->closed.push_back(std::move(output));
+      return subscribed.result;
+    }
+  } else if (!output) {
+    bool subscribedByUs = false;
+    if (dest) {
+      const SubscribeOutcome subscribed = subscribeOutcome(
+          subscribe(impl_->seq, SeqAddress{impl_->ownClient, impl_->virtualPort}, *dest, false), kOutputRefused);
+      if (subscribed.result != kMidiOk) return subscribed.result;
+      subscribedByUs = subscribed.madeByUs;
+    }
     output = std::make_unique<Impl::Output>();
-    auto direct = std::make_unique<SeqDirectOutput>(impl_->seq, impl_->virtualPort, dest);
+    auto direct = std::make_unique<SeqDirectOutput>(impl_->seq, impl_->virtualPort);
     output->direct = direct.get();
     output->sender = std::make_unique<PacedSender>(std::make_unique<DirectSink>(std::move(direct)));
+    output->dest = dest;
+    output->subscribedByUs = subscribedByUs;
   }
-  output->dest = dest;
-  output->subscribedByUs = subscribedByUs;
   output->handle = impl_->newHandle();
   handle = output->handle;
   std::lock_guard<std::mutex> lock(impl_->mutex);

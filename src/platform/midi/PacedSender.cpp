@@ -57,15 +57,27 @@ PacedSender::SendResult PacedSender::send(std::uint32_t message) {
   return SendResult::Full;
 }
 
-void PacedSender::close() {
-  closed_.store(true, std::memory_order_release);
-  wakeAll();
+void PacedSender::close(std::function<void()> afterLast) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    afterLast_ = std::move(afterLast);
+    closed_.store(true, std::memory_order_release);
+  }
+  wake_.notify_all();
 }
 
 bool PacedSender::reopen() {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (finished_ || stop_.load() || gone()) return false;
   closed_.store(false, std::memory_order_release);
+  afterLast_ = nullptr;
+  return true;
+}
+
+bool PacedSender::unlessFinished(const std::function<void()>& change) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (finished_) return false;
+  change();
   return true;
 }
 
@@ -98,6 +110,7 @@ void PacedSender::run() {
   const auto halted = [this] { return stop_.load() || abort_.load(); };
   OutputQueue& queue = paced_.queue();
 
+  std::function<void()> afterLast;
   for (;;) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -106,6 +119,7 @@ void PacedSender::run() {
       // on) or finds it finished.
       if (halted() || (queue.size() == 0 && closed_.load())) {
         finished_ = true;
+        if (!halted()) afterLast = std::move(afterLast_);
         break;
       }
     }
@@ -126,6 +140,7 @@ void PacedSender::run() {
   }
   // Gone or stopped: nothing more goes out.
   if (halted()) queue.discard();
+  if (afterLast) afterLast();
 }
 
 }  // namespace rotavox

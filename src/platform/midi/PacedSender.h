@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -77,11 +78,16 @@ class PacedSender {
   // The program's thread: queues one message. Never waits.
   SendResult send(std::uint32_t message);
   // The program's thread: the output closes. Later sends fail; what is queued still goes out
-  // in the background, and then the thread ends by itself.
-  void close();
+  // in the background, and then the thread ends by itself. `afterLast`, when given, runs on
+  // the sender's thread once the last message went out (not when the port went away or the
+  // sender was stopped): the place to let go of the port.
+  void close(std::function<void()> afterLast = {});
   // The program's thread: the same port opens again. A closed sender that has not finished
-  // takes messages again, behind those still queued; false when it had finished already.
+  // takes messages again, behind those still queued, and forgets `afterLast`; false when it
+  // had finished already.
   bool reopen();
+  // Runs `change` while the sender cannot finish, unless it has finished already (false).
+  bool unlessFinished(const std::function<void()>& change);
   // True once the thread has ended by itself: a closed sender sent everything, or the port
   // went away.
   bool finished() const;
@@ -106,7 +112,8 @@ class PacedSender {
   PacedQueue paced_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  bool finished_ = false;  // under mutex_
+  bool finished_ = false;            // under mutex_
+  std::function<void()> afterLast_;  // under mutex_
   std::thread thread_;     // started last, when everything it uses is built
 };
 
