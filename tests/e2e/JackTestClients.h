@@ -240,6 +240,12 @@ class PrivateServer {
     resume();
     if (pid_ <= 0 && killed_ && start()) killed_ = false;
     kill(SIGTERM);
+    // One that had to be killed at the end (a client still busy with it after a freeze)
+    // gets one more clean start and stop, which frees its entry.
+    if (killed_ && start()) {
+      killed_ = false;
+      kill(SIGTERM);
+    }
     // Clients that were left with their server gone leave their semaphore files behind.
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ec)) {
