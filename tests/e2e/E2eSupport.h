@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -53,6 +55,13 @@ inline bool connected(const jacktest::Sender& sender, const std::string& to) {
   sender.settle();
   jack_port_t* port = jack_port_by_name(sender.client(), sender.portName().c_str());
   return port != nullptr && jack_port_connected_to(port, to.c_str()) != 0;
+}
+
+// Where two message lists first differ, for a readable failure.
+inline std::string firstDifference(const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& want) {
+  for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i)
+    if (got[i] != want[i]) return "first difference at message " + std::to_string(i);
+  return "got " + std::to_string(got.size()) + " messages, expected " + std::to_string(want.size());
 }
 
 inline bool jackdAvailable() { return std::system("command -v jackd >/dev/null 2>&1") == 0; }

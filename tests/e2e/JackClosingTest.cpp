@@ -43,13 +43,6 @@ std::vector<std::uint32_t> received(const Receiver& r) {
   return out;
 }
 
-// Where two message lists first differ, for a readable failure.
-std::string firstDifference(const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& want) {
-  for (std::size_t i = 0; i < std::min(got.size(), want.size()); ++i)
-    if (got[i] != want[i]) return "first difference at message " + std::to_string(i);
-  return "got " + std::to_string(got.size()) + " messages, expected " + std::to_string(want.size());
-}
-
 // Waits until the service has nothing left to send and every port it closed is gone from the
 // server, then a while longer, so that a copy sent late would have arrived.
 void settle(JackService& service, const Receiver& observer, const std::vector<std::string>& closedPorts,

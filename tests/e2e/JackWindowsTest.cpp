@@ -3,12 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "core/midi/Messages.h"
@@ -16,7 +25,10 @@
 #include "e2e/E2eSupport.h"
 #include "platform/midi/JackService.h"
 #include "platform/midi/NoMidiService.h"
+#include "ui/ProgramEnding.h"
 #include "ui/common/AppContext.h"
+#include "ui/common/KnobWidget.h"
+#include "ui/common/QueuedMessagesNote.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/midi/MidiSettingsDialog.h"
 
@@ -287,6 +299,175 @@ TEST(JackWindows, AFrozenServerNeverFreezesTheWindow) {
   chooseOutputAndClose(window, instrument->portName());
   expectWholePanic(window, *instrument);
   window.close();
+}
+
+// The program as main() builds it, on the JACK service, with the output chosen in the
+// settings dialog. Its parts go in the program's order: the window first, the service last.
+struct RunningProgram {
+  std::unique_ptr<JackService> service;
+  RecordingPresenter boxes;
+  std::optional<MidiLink> link;
+  std::optional<AppContext> ctx;
+  std::optional<MainWindow> window;
+
+  RunningProgram(const char* clientName, const Receiver& instrument) : service(JackService::open(clientName)) {
+    if (service == nullptr) return;
+    link.emplace(*service, boxes);
+    ctx.emplace(AppContext{*link, boxes, {}, {}, {}});
+    window.emplace(*ctx);
+    window->Form_Load();
+    window->show();
+    chooseOutputAndClose(*window, instrument.portName());
+    boxes.texts.clear();  // the thru's note that no input port is chosen
+  }
+  ~RunningProgram() {
+    window.reset();
+    ctx.reset();
+    link.reset();
+    service.reset();
+  }
+};
+
+// A mouse move with the left button held, as Qt delivers it to the knob that got the press.
+void dragTo(QWidget* knob, double y) {
+  const QPointF at(10, y);
+  QMouseEvent move(QEvent::MouseMove, at, knob->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(knob, &move);
+}
+
+// Turns the filter 1 cutoff knob `steps` steps with the mouse, up and down between 30 and 90;
+// each step sends the Control Change of the value its field shows then. Returns those.
+std::vector<std::uint32_t> turnCutoffKnob(MainWindow& window, int steps) {
+  auto* knob = window.findChild<KnobWidget*>("knobF1_cutoff");
+  auto* field = window.findChild<QLineEdit*>("TextF1_cutoff");
+  if (knob == nullptr || field == nullptr) {
+    ADD_FAILURE() << "no filter 1 cutoff knob";
+    return {};
+  }
+  const int channel = window.context().midi.state().MidiChannel;
+  std::vector<std::uint32_t> sent;
+  double y = 1000;
+  QTest::mousePress(knob, Qt::LeftButton, {}, QPoint(10, static_cast<int>(y)));
+  for (int i = 0; i < steps; ++i) {
+    y += (i / 60) % 2 == 0 ? -1 : 1;  // up on the left half raises, down lowers
+    dragTo(knob, y);
+    sent.push_back(controlChange(channel, 69, field->text().toInt()));
+  }
+  QTest::mouseRelease(knob, Qt::LeftButton, {}, QPoint(10, static_cast<int>(y)));
+  return sent;
+}
+
+// The count the note shows, or -1.
+long long noteCount(const QueuedMessagesNote& note) {
+  const QRegularExpressionMatch m =
+      QRegularExpression(QString::fromUtf8("^Sending (\\d+) queued MIDI messages?\u2026$")).match(note.text()->text());
+  return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+
+std::vector<std::uint32_t> shortMessages(const std::vector<Receiver::Event>& events) {
+  std::vector<std::uint32_t> out;
+  for (const Receiver::Event& e : events) out.push_back(e.shortMessage());
+  return out;
+}
+
+// Waits until nothing more has arrived for a while, so that a late copy would be counted.
+void waitUntilQuiet(const Receiver& instrument) {
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  std::size_t seen = instrument.count();
+  auto quietSince = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() < end && std::chrono::steady_clock::now() - quietSince < 500ms) {
+    std::this_thread::sleep_for(10ms);
+    if (instrument.count() != seen) {
+      seen = instrument.count();
+      quietSince = std::chrono::steady_clock::now();
+    }
+  }
+}
+
+// A knob turned through thousands of steps leaves its Control Changes queued at the wire's
+// pace when the program is told to end. The windows go at once; a note counts the queue down;
+// the program's event loop ends by itself when the queue is empty, or at once by the note's
+// "Quit now". The instrument gets every message once, in order (or, quitting at once, the
+// first ones of them, in order, none twice).
+TEST(JackWindows, EndingWithQueuedMessagesSendsThemAllOnceOrQuitsAtOnce) {
+  if (!jacktest::serverReachable()) GTEST_SKIP() << "no JACK server can be reached";
+  enum class Way { QuitMenu, CloseBox, QuitNow };
+  const struct {
+    const char* what;
+    Way way;
+    int steps;
+  } cases[] = {
+      {"File > Quit", Way::QuitMenu, 6000},
+      {"the main window's close box", Way::CloseBox, 16000},
+      {"File > Quit, then the note's Quit now", Way::QuitNow, 16000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Receiver instrument("rv-ending");
+    ASSERT_TRUE(instrument.ok());
+    std::vector<std::uint32_t> sent;
+    std::size_t leftAtTheEnd = 0;
+    {
+      RunningProgram program("RotavoxEnding", instrument);
+      ASSERT_NE(program.service, nullptr);
+      MainWindow& window = *program.window;
+      JackService& service = *program.service;
+      // The knob starts from a known value; that write sends too.
+      window.findChild<QLineEdit*>("TextF1_cutoff")->setText("30");
+      ASSERT_TRUE(instrument.waitFor(1, 5s)) << "the cutoff field sent nothing";
+      sent = turnCutoffKnob(window, c.steps);
+      ASSERT_EQ(sent.size(), static_cast<std::size_t>(c.steps));
+      ASSERT_TRUE(program.boxes.texts.empty()) << program.boxes.texts.front();
+
+      if (c.way == Way::CloseBox) {
+        ASSERT_NE(window.windowHandle(), nullptr);
+        window.windowHandle()->close();
+        EXPECT_EQ(program.link->state().MidiOutHandle, kNoMidiHandle) << "the main window's unload did not run";
+      } else {
+        window.findChild<QAction*>("Menu_Quit")->trigger();
+      }
+      const std::size_t left = service.pendingMessages();
+      EXPECT_FALSE(window.isVisible()) << "the main window waited for the queue";
+      ASSERT_GT(left, 0u) << "the queue was empty before the program was told to end";
+      QCoreApplication::processEvents();  // the closing is looked at once it has finished
+      ProgramEnding& ending = *window.ending();
+      EXPECT_FALSE(ending.hasEnded()) << "ended with " << left << " messages queued";
+      QPointer<QueuedMessagesNote> note = ending.note();
+      ASSERT_NE(note, nullptr) << "no note while messages are queued";
+      EXPECT_TRUE(note->isVisible());
+      const long long shown = noteCount(*note);
+      EXPECT_GT(shown, 0) << note->text()->text().toStdString();
+      EXPECT_LE(shown, c.steps) << note->text()->text().toStdString();
+
+      if (c.way == Way::QuitNow)
+        QTimer::singleShot(300ms, note, [note] { QTest::mouseClick(note->quitButton(), Qt::LeftButton); });
+      QTimer watchdog;
+      watchdog.setSingleShot(true);
+      QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+      watchdog.start(60s);
+      EXPECT_EQ(QCoreApplication::exec(), 0) << "the program did not end within 60 s";
+      EXPECT_TRUE(ending.hasEnded());
+      leftAtTheEnd = service.pendingMessages();
+      if (c.way == Way::QuitNow) {
+        EXPECT_GT(leftAtTheEnd, 0u) << "Quit now waited for the queue";
+      } else {
+        EXPECT_EQ(leftAtTheEnd, 0u) << "ended with messages queued";
+      }
+    }
+    // The program has gone, as after main() returns: whatever reaches the instrument now is
+    // counted too.
+    if (c.way != Way::QuitNow) instrument.waitFor(1 + sent.size(), 10s);
+    waitUntilQuiet(instrument);
+    const std::vector<std::uint32_t> got = shortMessages(instrument.events(1));
+    if (c.way == Way::QuitNow) {
+      EXPECT_LT(got.size(), sent.size()) << "quitting at once still sent the whole queue";
+      const std::vector<std::uint32_t> prefix(sent.begin(),
+                                              sent.begin() + static_cast<std::ptrdiff_t>(std::min(got.size(), sent.size())));
+      EXPECT_TRUE(got == prefix) << "not the first messages, in order, once each: " << firstDifference(got, prefix);
+    } else {
+      EXPECT_TRUE(got == sent) << "not every message once, in order: " << firstDifference(got, sent);
+    }
+  }
 }
 
 }  // namespace
