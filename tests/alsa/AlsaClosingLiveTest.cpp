@@ -89,7 +89,7 @@ TEST_F(AlsaClosing, CloseReturnsWhileTheQueueStillGoesOutAndTheWireGetsItOnce) {
   wire.settle();
   std::string why;
   EXPECT_TRUE(sameInOrder(wire.messages(), queued, why)) << why;
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 }
 
 TEST_F(AlsaClosing, OpeningTheSamePortAgainSendsAfterWhatWasLeft) {
@@ -109,7 +109,7 @@ TEST_F(AlsaClosing, OpeningTheSamePortAgainSendsAfterWhatWasLeft) {
   wire.settle();
   std::string why;
   EXPECT_TRUE(sameInOrder(wire.messages(), expected, why)) << why;
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 }
 
 TEST_F(AlsaClosing, AnotherPortOpenedMeanwhileGetsOnlyItsOwnMessages) {

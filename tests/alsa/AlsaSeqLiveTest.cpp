@@ -131,7 +131,7 @@ TEST_F(AlsaLive, PanicArrivesOnTheWireCompleteInOrderOnceAndNoFasterThanTheCable
             kReaderSlackSeconds)
       << "a run of messages reached the wire faster than the pacing allows";
   link.SwitchMidiOut("close");
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 }
 
 TEST_F(AlsaLive, TenThousandControlChangesHandedOverBackToBackAllArriveInOrderOnce) {
@@ -169,7 +169,7 @@ TEST_P(AlsaThru, CarriesTheKeyboardWhileOnAndNothingAfterItEnds) {
   ASSERT_GE(link.state().MidiInDevice, 0);
   openOutput(link, virmidiPortName(0));
   link.SwitchMidiThru("open");
-  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 
   const std::vector<std::uint32_t> chord = {noteOn(0, 60, 100), noteOn(0, 64, 100), noteOn(0, 67, 100)};
   ASSERT_TRUE(writeRawMidi(rawMidiPath(1), chord));
@@ -177,7 +177,7 @@ TEST_P(AlsaThru, CarriesTheKeyboardWhileOnAndNothingAfterItEnds) {
   EXPECT_EQ(wire.messages(), chord);
 
   GetParam().end(link, service);
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   ASSERT_TRUE(writeRawMidi(rawMidiPath(1), {noteOn(0, 72, 100)}));
   wire.settle(500ms);
   EXPECT_EQ(wire.messages(), chord) << "the keyboard still reaches the instrument";
@@ -220,7 +220,7 @@ TEST_F(AlsaLive, SubscriptionMadeWithAconnectOutlivesTheThruThatUsedIt) {
     link.state().MidiInDevice = findInput(*service, virmidiPortName(1));
     openOutput(link, virmidiPortName(0));
     link.SwitchMidiThru("open");
-    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+    EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
     EXPECT_TRUE(stillCarries(40)) << "the subscription does not carry with the thru on";
     link.SwitchMidiThru("close");
     EXPECT_TRUE(stillCarries(41)) << "closing the thru removed the aconnect subscription";
@@ -229,7 +229,7 @@ TEST_F(AlsaLive, SubscriptionMadeWithAconnectOutlivesTheThruThatUsedIt) {
     link.SwitchMidiThru("close");
     EXPECT_TRUE(stillCarries(42)) << "the dialog's close removed the aconnect subscription";
     link.SwitchMidiThru("open");  // opens the output first
-    EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+    EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   }
   service.reset();
   EXPECT_TRUE(stillCarries(43)) << "the program's end removed the aconnect subscription";
@@ -280,7 +280,7 @@ TEST_F(AlsaLive, CardRemovedWithMessagesQueuedFailsClearlyAndComesBackOnTheNextL
   // Closing does not hang and says nothing: there is nothing left to undo.
   auto closing = std::async(std::launch::async, [&] { link.SwitchMidiOut("close"); });
   ASSERT_EQ(closing.wait_for(20s), std::future_status::ready) << "closing the unplugged output hangs";
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 
   // Plugged in again: the next listing shows it, and it opens and plays.
   ASSERT_TRUE(runCommand("modprobe snd-virmidi", &text)) << text;
@@ -288,7 +288,7 @@ TEST_F(AlsaLive, CardRemovedWithMessagesQueuedFailsClearlyAndComesBackOnTheNextL
   RawMidiReader again(rawMidiPath(0));
   ASSERT_TRUE(again.ok());
   openOutput(link, virmidiPortName(0));
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   link.SendControlChange(74, "99");
   ASSERT_TRUE(again.waitFor(1, 5s)) << "the card plugged in again does not play";
   EXPECT_EQ(again.messages(), std::vector<std::uint32_t>{controlChange(0, 74, 99)});
@@ -316,7 +316,7 @@ TEST_F(AlsaLive, SynthProgramThatEndsWithMessagesQueuedTakesNothingMoreAndNeverB
   EXPECT_EQ(service->pendingMessages(), 0u);
   auto closing = std::async(std::launch::async, [&] { link.SwitchMidiOut("close"); });
   ASSERT_EQ(closing.wait_for(20s), std::future_status::ready) << "closing the gone output hangs";
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 
   // The program starts again under the same name: listed anew, it opens and plays.
   SeqClient back("Leaving synth");

@@ -30,6 +30,7 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiService.h"
+#include "support/RecordingPresenter.h"
 
 namespace rotavox::alsavm {
 
@@ -357,15 +358,7 @@ inline bool ensureCard() {
   return waitForCard(true);
 }
 
-// Keeps the text of every message box; answers OK.
-class RecordingPresenter : public MessagePresenter {
- public:
-  std::vector<std::string> texts;
-  MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons) override {
-    texts.push_back(text);
-    return MessageAnswer::Ok;
-  }
-};
+using test::RecordingPresenter;
 
 // Device number of the output / input port with this name, -1 if not listed.
 inline int findOutput(MidiService& s, const std::string& name) {

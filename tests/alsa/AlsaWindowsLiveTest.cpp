@@ -50,7 +50,7 @@ TEST(AlsaWindows, PanicButtonReachesTheCardChosenInTheSettingsDialog) {
   inList->setCurrentIndex(inAt);
   QTest::mouseClick(close, Qt::LeftButton);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   EXPECT_TRUE(dialog.isNull()) << "the dialog stayed open";
 
   auto* panic = window.findChild<QPushButton*>("Panic");
@@ -82,7 +82,7 @@ TEST(AlsaWindows, PanicButtonReachesTheCardChosenInTheSettingsDialog) {
 
   window.close();
   EXPECT_EQ(link.state().MidiOutHandle, kNoMidiHandle);
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 }
 
 }  // namespace

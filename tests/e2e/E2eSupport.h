@@ -9,18 +9,11 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/MidiService.h"
 #include "e2e/JackTestClients.h"
+#include "support/RecordingPresenter.h"
 
 namespace rotavox {
 
-// Keeps the text of every message box; answers OK.
-class RecordingPresenter : public MessagePresenter {
- public:
-  std::vector<std::string> texts;
-  MessageAnswer show(const std::string& text, const std::string&, MessageIcon, MessageButtons) override {
-    texts.push_back(text);
-    return MessageAnswer::Ok;
-  }
-};
+using test::RecordingPresenter;
 
 inline std::vector<MidiOutCaps> outputPorts(MidiService& s) {
   std::vector<MidiOutCaps> list(s.outDeviceCount());

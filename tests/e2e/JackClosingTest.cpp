@@ -115,7 +115,7 @@ TEST_F(JackClosing, PanicThenCloseDeliversTheSweepOnce) {
   settle(*service, *a, {own}, 30s);
   const std::vector<std::uint32_t> got = received(*a);
   EXPECT_EQ(got, panicSweep(2)) << firstDifference(got, panicSweep(2));
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(boxes.texts().empty());
 }
 
 // Closing stops taking messages but does not wait for the queue: what is queued goes out in

@@ -74,7 +74,7 @@ TEST_F(JackE2E, PanicReachesTheReceiverCompleteInOrderAtTheWireRate) {
   link.state().MidiChannel = 3;
   ASSERT_GE(link.state().MidiOutDevice, 0);
   link.SwitchMidiOut("open");
-  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
 
   link.SendPanic();
@@ -127,7 +127,7 @@ TEST_P(JackThru, CarriesTheKeyboardWhileConnectedAndNothingAfterwards) {
   ASSERT_GE(link.state().MidiInDevice, 0);
   link.SwitchMidiOut("open");
   link.SwitchMidiThru("open");
-  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   EXPECT_TRUE(connected(*sender, receiver->portName()));
 
   for (int n : {60, 64, 67}) sender->send(noteOn(0, n, 100));
@@ -138,7 +138,7 @@ TEST_P(JackThru, CarriesTheKeyboardWhileConnectedAndNothingAfterwards) {
   EXPECT_EQ(got[2].shortMessage(), noteOn(0, 67, 100));
 
   GetParam().end(link);
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   EXPECT_FALSE(connected(*sender, receiver->portName()));
   sender->send(noteOn(0, 72, 100));
   const auto end = std::chrono::steady_clock::now() + 2s;

@@ -52,6 +52,14 @@ void chooseOutputAndClose(MainWindow& window, const std::string& port) {
   EXPECT_TRUE(dialog.isNull()) << "the dialog stayed open";
 }
 
+// The program's choice of MIDI system, with this test's own JACK server as the only one there is.
+std::function<std::unique_ptr<MidiService>()> jackOrNoMidi(const jacktest::PrivateServer& server, const char* client) {
+  return [&server, client]() -> std::unique_ptr<MidiService> {
+    if (auto jack = tryOpenJackService(client, server.name())) return jack;
+    return std::make_unique<NoMidiService>();
+  };
+}
+
 // Presses Panic and expects the whole sweep at the instrument, each message once, in order.
 void expectWholePanic(MainWindow& window, const Receiver& instrument) {
   const std::size_t before = instrument.count();
@@ -92,7 +100,7 @@ TEST(JackWindows, PanicButtonReachesTheInstrumentChosenInTheSettingsDialog) {
   inList->setCurrentIndex(inAt);
   QTest::mouseClick(close, Qt::LeftButton);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
   EXPECT_TRUE(dialog.isNull()) << "the dialog stayed open";
   EXPECT_TRUE(connected(keyboard, instrument.portName())) << "the thru was not made";
 
@@ -131,7 +139,7 @@ TEST(JackWindows, PanicButtonReachesTheInstrumentChosenInTheSettingsDialog) {
   window.close();
   EXPECT_EQ(link.state().MidiOutHandle, kNoMidiHandle);
   EXPECT_FALSE(connected(keyboard, instrument.portName()));
-  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 }
 
 // The JACK server goes away and comes back while the program runs: opening the settings
@@ -142,10 +150,7 @@ TEST(JackWindows, AfterTheServerIsBackOpeningTheSettingsDialogIsEnough) {
   ASSERT_TRUE(server.up()) << "jackd did not come up";
   auto instrument = std::make_unique<Receiver>("rv-instrument", server.name());
   ASSERT_TRUE(instrument->ok());
-  MidiServiceHolder services([&server]() -> std::unique_ptr<MidiService> {
-    if (auto jack = tryOpenJackService("RotavoxBack", server.name())) return jack;
-    return std::make_unique<NoMidiService>();
-  });
+  MidiServiceHolder services(jackOrNoMidi(server, "RotavoxBack"));
   ASSERT_EQ(services.service().systemName(), "JACK");
   RecordingPresenter boxes;
   MidiLink link(services, boxes);
@@ -172,7 +177,7 @@ TEST(JackWindows, AfterTheServerIsBackOpeningTheSettingsDialogIsEnough) {
   EXPECT_FALSE(link.service().systemGone()) << "the settings dialog did not choose the MIDI system anew";
   chooseOutputAndClose(window, instrument->portName());
   expectWholePanic(window, *instrument);
-  EXPECT_EQ(boxes.texts.size(), 2u) << "expected only the two boxes of the thru without an input port";
+  EXPECT_EQ(boxes.texts().size(), 2u) << "expected only the two boxes of the thru without an input port";
   window.close();
 }
 
@@ -213,10 +218,10 @@ TEST(JackWindows, SettingsDialogFindsTheChosenInstrumentAgainAfterThePortsShifte
   EXPECT_EQ(outList()->findText(QString::fromStdString(chosen)), -1) << "synthC is still listed";
   EXPECT_EQ(outList()->currentIndex(), -1);
   EXPECT_EQ(link.state().MidiOutDevice, -1);
-  boxes.texts.clear();
+  boxes.boxes.clear();
   QTest::mouseClick(window.midiSettings()->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-  ASSERT_EQ(boxes.texts.size(), 1u);
-  EXPECT_EQ(boxes.texts[0], "You have to select a MIDI OUT port first!");
+  ASSERT_EQ(boxes.texts().size(), 1u);
+  EXPECT_EQ(boxes.texts()[0], "You have to select a MIDI OUT port first!");
   EXPECT_EQ(other.count(), 0u);
 }
 
@@ -247,10 +252,7 @@ TEST(JackWindows, AFrozenServerNeverFreezesTheWindow) {
   ASSERT_TRUE(server.up()) << "jackd did not come up";
   auto instrument = std::make_unique<Receiver>("rv-instrument", server.name());
   ASSERT_TRUE(instrument->ok());
-  MidiServiceHolder services([&server]() -> std::unique_ptr<MidiService> {
-    if (auto jack = tryOpenJackService("RotavoxFrozenWin", server.name())) return jack;
-    return std::make_unique<NoMidiService>();
-  });
+  MidiServiceHolder services(jackOrNoMidi(server, "RotavoxFrozenWin"));
   RecordingPresenter boxes;
   MidiLink link(services, boxes);
   AppContext ctx{link, boxes, {}, {}, {}};
@@ -259,7 +261,7 @@ TEST(JackWindows, AFrozenServerNeverFreezesTheWindow) {
   window.show();
   chooseOutputAndClose(window, instrument->portName());
   expectWholePanic(window, *instrument);
-  boxes.texts.clear();
+  boxes.boxes.clear();
   auto* panic = window.findChild<QPushButton*>("Panic");
 
   // Whatever happens below, the server goes on before the clients end.
@@ -283,8 +285,8 @@ TEST(JackWindows, AFrozenServerNeverFreezesTheWindow) {
     QTest::mouseClick(dialog->findChild<QPushButton*>("Command1"), Qt::LeftButton);
   }));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_FALSE(boxes.texts.empty());
-  EXPECT_NE(boxes.texts.front().find("does not answer"), std::string::npos) << boxes.texts.front();
+  ASSERT_FALSE(boxes.texts().empty());
+  EXPECT_NE(boxes.texts().front().find("does not answer"), std::string::npos) << boxes.texts().front();
 
   // Still stopped: the MIDI system is looked for anew, in vain, and the dialog opens.
   EXPECT_TRUE(returnsWhileFrozen(server, [&] { window.Menu_Midisettings_Click(); }));
@@ -318,7 +320,7 @@ struct RunningProgram {
     window->Form_Load();
     window->show();
     chooseOutputAndClose(*window, instrument.portName());
-    boxes.texts.clear();  // the thru's note that no input port is chosen
+    boxes.boxes.clear();  // the thru's note that no input port is chosen
   }
   ~RunningProgram() {
     window.reset();
@@ -417,7 +419,7 @@ TEST(JackWindows, EndingWithQueuedMessagesSendsThemAllOnceOrQuitsAtOnce) {
       ASSERT_TRUE(instrument.waitFor(1, 5s)) << "the cutoff field sent nothing";
       sent = turnCutoffKnob(window, c.steps);
       ASSERT_EQ(sent.size(), static_cast<std::size_t>(c.steps));
-      ASSERT_TRUE(program.boxes.texts.empty()) << program.boxes.texts.front();
+      ASSERT_TRUE(program.boxes.texts().empty()) << program.boxes.texts().front();
 
       if (c.way == Way::CloseBox) {
         ASSERT_NE(window.windowHandle(), nullptr);

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWidget>
-#include <deque>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -11,32 +10,11 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/MidiLink.h"
 #include "support/MemoryService.h"
+#include "support/RecordingPresenter.h"
 #include "ui/common/AppContext.h"
 #include "ui/editor/EditorPanel.h"
 
 namespace rotavox::test {
-
-// Records every message box and answers from a script (OK when the script is empty).
-class RecordingPresenter : public MessagePresenter {
- public:
-  struct Box {
-    std::string text;
-    std::string caption;
-    MessageIcon icon;
-    MessageButtons buttons;
-  };
-  std::vector<Box> boxes;
-  std::deque<MessageAnswer> answers;
-
-  MessageAnswer show(const std::string& text, const std::string& caption, MessageIcon icon,
-                     MessageButtons buttons) override {
-    boxes.push_back({text, caption, icon, buttons});
-    if (answers.empty()) return MessageAnswer::Ok;
-    const MessageAnswer a = answers.front();
-    answers.pop_front();
-    return a;
-  }
-};
 
 // A memory MIDI service with one output and one input port, the link and the program state.
 struct MidiFixture {
