@@ -99,13 +99,18 @@ bool latency(JackService& service, Receiver& rx, int device) {
   return true;
 }
 
-bool panic(JackService& service, Receiver& rx, int device) {
-  NoBoxes boxes;
-  MidiLink link(service, boxes);
+// Opens the link's output on this device, on MIDI channel 1, as the settings dialog does.
+bool openOnChannel1(MidiLink& link, int device) {
   link.state().MidiOutDevice = device;
   link.state().MidiChannel = 0;
   link.SwitchMidiOut("open");
-  if (link.state().MidiOutHandle == kNoMidiHandle) return false;
+  return link.state().MidiOutHandle != kNoMidiHandle;
+}
+
+bool panic(JackService& service, Receiver& rx, int device) {
+  NoBoxes boxes;
+  MidiLink link(service, boxes);
+  if (!openOnChannel1(link, device)) return false;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const std::size_t base = rx.count();
 
@@ -188,10 +193,7 @@ bool flood(JackService& service, Receiver& rx, int device) {
 bool closeReopenPanic(JackService& service, Receiver& rx, int device) {
   NoBoxes boxes;
   MidiLink link(service, boxes);
-  link.state().MidiOutDevice = device;
-  link.state().MidiChannel = 0;
-  link.SwitchMidiOut("open");
-  if (link.state().MidiOutHandle == kNoMidiHandle) return false;
+  if (!openOnChannel1(link, device)) return false;
   const std::string own = service.ownPortName(link.state().MidiOutHandle);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const std::size_t base = rx.count();
