@@ -8,9 +8,11 @@
 #include <QStyle>
 
 #include "core/files/PathRule.h"
+#include "core/files/SoundFileMessages.h"
 #include "platform/fs/FileSystemView.h"
 #include "platform/fs/Mounts.h"
 #include "platform/fs/SoundFileStore.h"
+#include "platform/fs/SoundLoad.h"
 #include "ui/common/Twips.h"
 
 namespace rotavox {
@@ -226,6 +228,7 @@ void FileDialog::Dir1_Change() {
   if (const FileErrorCode error = fillFileList(); error != FileErrorCode::None) showInvalidSelection(error);
   applyPathRule();
   ctx_.files.LastSoundFolder = dir1Path_;
+  emit soundFolderShown(rawBytes(dir1Path_));
 }
 
 void FileDialog::Dir1_Activated(QListWidgetItem* item) {
@@ -269,19 +272,8 @@ void FileDialog::C_File_Click() {
 void FileDialog::Command1_Click() { close(); }
 
 void FileDialog::showFileError(const std::string& path, const SoundFileOutcome& outcome) {
-  switch (outcome.kind) {
-    case SoundFileOutcome::Kind::Done: return;
-    case SoundFileOutcome::Kind::HeaderMismatch:
-      showError(ctx_.presenter, "This betaversion reads only Rotavox format 0.2", "Error reading file");
-      return;
-    case SoundFileOutcome::Kind::EndOfInput:
-      showError(ctx_.presenter, "File corrupt or wrong version! This betaversion reads only Rotavox format 0.2",
-                "Error reading file");
-      return;
-    case SoundFileOutcome::Kind::Failed:
-      showError(ctx_.presenter, fileErrorText(outcome.error), fileErrorTitle(readableName(path)));
-      return;
-  }
+  if (const auto message = soundFileMessage(readableName(path), outcome))
+    showError(ctx_.presenter, message->text, message->caption);
 }
 
 bool FileDialog::SaveSoundFile(const std::string& path) {
@@ -296,9 +288,7 @@ bool FileDialog::SaveSoundFile(const std::string& path) {
 }
 
 bool FileDialog::LoadSoundFile(const std::string& path) {
-  const SoundFileOutcome outcome = loadSoundFile(path, controls_);
-  // A header of another version leaves every control as it was.
-  if (outcome.kind != SoundFileOutcome::Kind::HeaderMismatch) controls_.soundLoaded(path, outcome.ok());
+  const SoundFileOutcome outcome = loadSoundInto(path, controls_);
   showFileError(path, outcome);
   // A file of another version closes the dialog like a good one; other errors leave it open
   // so that the name or folder can be corrected.

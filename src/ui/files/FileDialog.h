@@ -71,6 +71,10 @@ class FileDialog : public QWidget {
   QPushButton* Command1() const { return Command1_; }
   QLabel* LabelPath() const { return LabelPath_; }
 
+ signals:
+  // The folder list moved to another folder (the one LastSoundFolder now holds), its bytes.
+  void soundFolderShown(const QByteArray& folder);
+
  private:
   void fillFolderList();
   FileErrorCode fillFileList();
