@@ -13,6 +13,7 @@
 #include "ui/editor/EditActions.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/files/FileDialog.h"
+#include "ui/files/SoundBrowser.h"
 #include "ui/midi/MidiSettingsDialog.h"
 #include "ui/monitor/MidiMonitor.h"
 #include "ui/ProgramEnding.h"
@@ -62,6 +63,9 @@ MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), 
   monitor_ = new MidiMonitor(ctx_, midiMenu, this);
   play_ = installPlayControls(ctx_, panel_, Menu_StartSequenzer_, this);
   ending_ = new ProgramEnding(ctx_.midi, *this);
+  // The sound browser's items join the File menu before Quit.
+  auto* fileMenu = menuBar()->findChild<QMenu*>("Menu_File");
+  browser_ = new SoundBrowser(ctx_, *panel_, this, fileMenu, fileMenu->findChild<QAction*>("Menu_Quit"));
 }
 
 void MainWindow::buildMenus() {
@@ -119,7 +123,12 @@ void MainWindow::showMidiSettings() {
 // An open dialog is only brought forward: its start-up runs once per opening, and the
 // action button reads the new mode when pressed.
 void MainWindow::showFileDialog() {
-  showOrRaise(fileDialog_, [this] { return new FileDialog(ctx_, *panel_, this); });
+  showOrRaise(fileDialog_, [this] {
+    // Through the browser, which learns where the panel's sound comes from and follows the folder.
+    auto* dialog = new FileDialog(ctx_, browser_->panelControls(), this);
+    browser_->follow(*dialog);
+    return dialog;
+  });
 }
 
 void MainWindow::Menu_OpenSound_Click() {
@@ -134,7 +143,10 @@ void MainWindow::Menu_SaveSound_Click() {
 
 // Ends the program at once: no unload step runs, the MIDI output is left to the system (what
 // it still has queued goes out first, under a note that counts it down).
-void MainWindow::Menu_Quit_Click() { ending_->quitNow(); }
+void MainWindow::Menu_Quit_Click() {
+  browser_->releaseNote();  // queued like the rest, so it goes out before the end
+  ending_->quitNow();
+}
 
 // The menu initialises at once, without the button's question.
 void MainWindow::Menu_InitW_Click() { panel_->InitSoundPreset(); }
@@ -152,6 +164,7 @@ void MainWindow::Menu_Sequenzer_Click() {
 void MainWindow::Menu_StartSequenzer_Click() { play_->Menu_StartSequenzer_Click(); }
 
 void MainWindow::Menu_Midisettings_Click() {
+  browser_->releaseNote();  // the dialog closes the output: a note let go of later would hang
   withBusyPointer([this] { showMidiSettings(); });
 }
 
@@ -161,6 +174,7 @@ void MainWindow::Menu_About_Click() {
 
 // The other windows stay open; the program ends when the last of them closes.
 void MainWindow::closeEvent(QCloseEvent* event) {
+  browser_->mainWindowClosed();  // first: its note's release still goes out
   ctx_.midi.SwitchMidiOut("close");
   if (fileDialog_) fileDialog_->soundPanelClosed();
   event->accept();

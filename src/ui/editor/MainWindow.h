@@ -18,6 +18,7 @@ class FileDialog;
 class MidiSettingsDialog;
 class PlayControls;
 class ProgramEnding;
+class SoundBrowser;
 
 // F_Rotavox: the editor window with its menus, the Panic and Init buttons, and the panel.
 class MainWindow : public QMainWindow {
@@ -46,6 +47,7 @@ class MainWindow : public QMainWindow {
   MidiSettingsDialog* midiSettings() const;
   AppContext& context() { return ctx_; }
   ProgramEnding* ending() const { return ending_; }
+  SoundBrowser* browser() const { return browser_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -67,6 +69,7 @@ class MainWindow : public QMainWindow {
   MidiMonitor* monitor_ = nullptr;
   QPointer<FileDialog> fileDialog_;
   ProgramEnding* ending_ = nullptr;
+  SoundBrowser* browser_ = nullptr;
 };
 
 // "Rotavox v0.2.0", from the build's version numbers.
