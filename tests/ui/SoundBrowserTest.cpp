@@ -172,6 +172,7 @@ TEST_F(SoundBrowserTest, TheListFollowsTheFolderWhoeverChangesIt) {
     const char* what;
     std::function<void()> change;
     std::vector<std::string> rows;
+    QString count;
   } cases[] = {
       {"Rotavox saves",
        [&] {
@@ -179,12 +180,14 @@ TEST_F(SoundBrowserTest, TheListFollowsTheFolderWhoeverChangesIt) {
          d->TextFilename()->setText("pad 3");
          d->C_File_Click();
        },
-       {"Kl\u00e4nge", "pad 1", "pad 2", "\u25B6 pad 3", "pad 10"}},
+       {"Kl\u00e4nge", "pad 1", "pad 2", "\u25B6 pad 3", "pad 10"}, "5 sounds"},
       {"another program renames", [&] { fs::rename(dir / "pad 1.rvs", dir / "Pad 11.rvs"); },
-       {"Kl\u00e4nge", "pad 2", "\u25B6 pad 3", "pad 10", "Pad 11"}},
-      {"another program deletes", [&] { fs::remove(dir / "pad 10.rvs"); }, {"Kl\u00e4nge", "pad 2", "\u25B6 pad 3", "Pad 11"}},
+       {"Kl\u00e4nge", "pad 2", "\u25B6 pad 3", "pad 10", "Pad 11"}, "5 sounds"},
+      {"another program deletes", [&] { fs::remove(dir / "pad 10.rvs"); },
+       {"Kl\u00e4nge", "pad 2", "\u25B6 pad 3", "Pad 11"}, "4 sounds"},
       {"the file dialog shows another folder",
-       [&] { fileDialog("Menu_OpenSound")->setDir1Path((dir / "folder.rvs").string()); }, {}},
+       [&] { fileDialog("Menu_OpenSound")->setDir1Path((dir / "folder.rvs").string()); }, {}, "0 sounds"},
+      {"the folder shown is deleted", [&] { fs::remove_all(dir / "folder.rvs"); }, {}, "Path not found"},
       {"the user chooses the folder",
        [&] {
          browser.setFolderChooser([&](const std::string& start) {
@@ -193,12 +196,13 @@ TEST_F(SoundBrowserTest, TheListFollowsTheFolderWhoeverChangesIt) {
          });
          QTest::mouseClick(browser.window()->CommandBrowserFolder(), Qt::LeftButton);
        },
-       {"Kl\u00e4nge", "pad 2", "\u25B6 pad 3", "Pad 11"}},
+       {"Kl\u00e4nge", "pad 2", "\u25B6 pad 3", "Pad 11"}, "4 sounds"},
   };
   for (const auto& c : cases) {
     c.change();
     rest();
     EXPECT_EQ(rows(), c.rows) << c.what;
+    EXPECT_EQ(browser.window()->LabelBrowserCount()->text(), c.count) << c.what;
   }
   EXPECT_TRUE(f.presenter.boxes.empty());
 }

@@ -220,6 +220,7 @@ void SoundBrowser::releaseNote() {
 }
 
 void SoundBrowser::mainWindowClosed() {
+  restTimer_->stop();
   releaseNote();
   if (window_) window_->close();
 }
@@ -243,6 +244,8 @@ void SoundBrowser::windowOpened() {
 }
 
 void SoundBrowser::windowClosed() {
+  // A selection the user left the window on a moment ago is not loaded behind their back.
+  restTimer_->stop();
   releaseNote();
   delete watchNotifier_;
   watchNotifier_ = nullptr;
