@@ -1,6 +1,7 @@
 // Starts the editor as the program does, offscreen, and saves pictures of its windows:
 // the main window with the MIDI settings dialog over it, with its Edit menu open, and each
 // dialog on its own.
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,16 +13,24 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "core/editor/InitSound.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiServiceHolder.h"
 #include "ui/Program.h"
 #include "ui/editor/EditActions.h"
+#include "ui/editor/EditorPanel.h"
 #include "ui/monitor/MidiMonitor.h"
 #include "ui/monitor/MonitorWindow.h"
 #include "ui/common/QueuedMessagesNote.h"
 #include "ui/midi/MidiSettingsDialog.h"
+#include "platform/fs/SoundFileStore.h"
+#include "ui/files/BrowserWindow.h"
+#include <QCheckBox>
+#include "ui/files/SoundBrowser.h"
 
 namespace {
 
@@ -124,16 +133,20 @@ int main(int argc, char** argv) {
 
   // The Edit menu open over the window, after an edit that Undo can take back.
   if (auto* cutoff = window.findChild<QLineEdit*>("TextF1_cutoff")) cutoff->setText("96");
-  if (auto* edit = window.findChild<QMenu*>("Menu_Edit")) {
-    const QRect title = window.menuBar()->actionGeometry(edit->menuAction());
-    edit->popup(window.menuBar()->mapToGlobal(title.bottomLeft()));
-    QApplication::processEvents();
-    QPixmap withMenu = grabWindow(&window);
-    QPainter p(&withMenu);
-    p.drawPixmap(window.menuBar()->mapTo(&window, title.bottomLeft()), edit->grab());
-    p.end();
-    ok &= save(withMenu, dir + "/rotavox-edit-menu" + suffix + ".png");
-    edit->hide();
+  // Then the File menu with the sound browser's items.
+  for (const auto& [menuName, picture] :
+       {std::pair{"Menu_Edit", "rotavox-edit-menu"}, {"Menu_File", "rotavox-file-menu"}}) {
+    if (auto* menu = window.findChild<QMenu*>(menuName)) {
+      const QRect title = window.menuBar()->actionGeometry(menu->menuAction());
+      menu->popup(window.menuBar()->mapToGlobal(title.bottomLeft()));
+      QApplication::processEvents();
+      QPixmap withMenu = grabWindow(&window);
+      QPainter p(&withMenu);
+      p.drawPixmap(window.menuBar()->mapTo(&window, title.bottomLeft()), menu->grab());
+      p.end();
+      ok &= save(withMenu, dir + "/" + picture + suffix + ".png");
+      menu->hide();
+    }
   }
   if (rotavox::EditActions* edit = window.editActions()) {
     edit->Menu_Mutate_Click();
@@ -175,6 +188,29 @@ int main(int argc, char** argv) {
     if (QString(name) == "F_Sequenzer") window.Menu_Sequenzer_Click();
     else window.Menu_SaveSound_Click();
     if (QWidget* w = window.findChild<QWidget*>(name)) ok &= save(grabWindow(w), dir + "/" + name + suffix + ".png");
+  }
+  {
+    // The sound browser over a folder of the init sound under a dozen names, one of them in
+    // Latin-1 and one cut short; one sound on the panel, the cut one tried.
+    char folderName[] = "/tmp/rotavox-browser-picture-XXXXXX";
+    const std::filesystem::path base = ::mkdtemp(folderName), folder = base / "microQ sounds";
+    std::filesystem::create_directory(folder);
+    for (const char* name : {"Bass 1", "Bass 2", "Bass 10", "Brass stab", "Glass bell", "Pad 1", "Pad 2", "Pad 10",
+                             "Sweep lead", "Warm strings", "Kl\xe4nge"})
+      rotavox::saveSoundFile((folder / (std::string(name) + ".rvs")).string(), *window.panel());
+    std::ofstream(folder / "Cut short.rvs", std::ios::binary) << "\"Rotavox soundfileformat v.0.2\"\r\n\"100\"\r\n";
+    rotavox::SoundBrowser& browser = *window.browser();
+    browser.setFolder(folder.string());
+    window.findChild<QAction*>("Menu_Browser")->trigger();
+    if (rotavox::BrowserWindow* w = browser.window()) {
+      browser.loadNow("Cut short.rvs");
+      browser.loadNow("Pad 2.rvs");
+      w->CheckBrowserNote()->setChecked(true);
+      QApplication::processEvents();  // at the size it opens with
+      ok &= save(w->grab(), dir + "/F_Browser" + suffix + ".png");
+      w->close();
+    }
+    std::filesystem::remove_all(base);
   }
   // The note shown when the program ends with messages still queued.
   rotavox::QueuedMessagesNote note([] { return std::size_t{2032}; });
