@@ -7,7 +7,7 @@
 #include "core/midi/Messages.h"
 
 namespace rotavox {
-namespace {
+namespace browser_rules_test {
 
 std::vector<std::string> shownRows(const SoundList& list) {
   std::vector<std::string> out;
@@ -160,5 +160,5 @@ TEST(BrowserRules, TheNoteAfterALoadIsReleasedOnceOnItsOwnChannel) {
   EXPECT_FALSE(note.release());
 }
 
-}  // namespace
+}  // namespace browser_rules_test
 }  // namespace rotavox

@@ -9,6 +9,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -26,7 +27,7 @@
 #include "ui/midi/MidiSettingsDialog.h"
 
 namespace rotavox {
-namespace {
+namespace jack_browser_test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -55,6 +56,16 @@ std::vector<std::uint32_t> fileDialogLoadsWithNotes(const std::vector<fs::path>&
     out.push_back(noteOn(0, 60, 0));
   }
   return out;
+}
+
+// What the instrument got as the program sent it: PipeWire's JACK hands a Note On of velocity
+// 0 on as a Note Off of velocity 64, jackd as it is.
+std::uint32_t asSent(std::uint32_t message) {
+  const char* server = std::getenv("ROTAVOX_JACK_SERVER");
+  const bool pipewire = server != nullptr && std::string(server) == "pipewire";
+  if (pipewire && (message & 0xF0) == 0x80 && data2Byte(message) == 64)
+    return noteOn(static_cast<int>(message & 0x0F), data1Byte(message), 0);
+  return message;
 }
 
 TEST(JackBrowser, WalkingThreeSoundsSendsEachSoundAndItsNoteOnce) {
@@ -104,7 +115,7 @@ TEST(JackBrowser, WalkingThreeSoundsSendsEachSoundAndItsNoteOnce) {
     EXPECT_TRUE(boxes.boxes.empty()) << boxes.texts().front();
   }
   std::vector<std::uint32_t> got;
-  for (const Receiver::Event& e : instrument.events()) got.push_back(e.shortMessage());
+  for (const Receiver::Event& e : instrument.events()) got.push_back(asSent(e.shortMessage()));
   EXPECT_TRUE(got == expected) << firstDifference(got, expected);
 
   // The first note lasted its 600 ms; the second ended when the third sound began to load.
@@ -119,5 +130,5 @@ TEST(JackBrowser, WalkingThreeSoundsSendsEachSoundAndItsNoteOnce) {
   fs::remove_all(dir);
 }
 
-}  // namespace
+}  // namespace jack_browser_test
 }  // namespace rotavox

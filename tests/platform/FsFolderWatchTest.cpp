@@ -11,7 +11,7 @@
 #include "platform/fs/SoundFileStore.h"
 
 namespace rotavox {
-namespace {
+namespace folder_watch_test {
 
 namespace fs = std::filesystem;
 
@@ -60,5 +60,5 @@ TEST(FsFolderWatch, HearsEveryWayAFolderChangesAndNothingOfTheFolderBefore) {
   EXPECT_FALSE(watch.watch(folder.string())) << "a folder that is gone cannot be watched";
 }
 
-}  // namespace
+}  // namespace folder_watch_test
 }  // namespace rotavox

@@ -27,7 +27,7 @@
 #include "ui/files/SoundBrowser.h"
 
 namespace rotavox {
-namespace {
+namespace sound_browser_test {
 
 namespace fs = std::filesystem;
 using test::Msg;
@@ -270,5 +270,5 @@ TEST_F(SoundBrowserTest, TheNoteFollowsTheLoadAndNeverHangs) {
   }
 }
 
-}  // namespace
+}  // namespace sound_browser_test
 }  // namespace rotavox

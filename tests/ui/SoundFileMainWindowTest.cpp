@@ -20,7 +20,7 @@
 #include "ui/midi/MidiSettingsDialog.h"
 
 namespace rotavox {
-namespace {
+namespace sound_file_main_window_test {
 
 namespace fs = std::filesystem;
 using test::cc;
@@ -144,5 +144,5 @@ TEST_F(SoundFileMainWindowTest, MenuWhileTheDialogIsOpenBringsItForwardAndTheBut
   EXPECT_TRUE(fs::exists(dir / "new.rvs")) << "the button acts by the mode at the click";
 }
 
-}  // namespace
+}  // namespace sound_file_main_window_test
 }  // namespace rotavox
