@@ -31,6 +31,12 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 
 std::string bytesOf(const QByteArray& b) { return std::string(b.constData(), static_cast<std::size_t>(b.size())); }
 
+// Folders are kept without a trailing separator, as the file dialog keeps them; the root stays "/".
+std::string withoutTrailingSeparator(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
 int delayUntil(std::int64_t due, std::int64_t now) { return static_cast<int>(std::max<std::int64_t>(0, due - now)); }
 
 }  // namespace
@@ -129,12 +135,15 @@ void SoundBrowser::follow(FileDialog& dialog) {
 const std::string& SoundBrowser::folder() {
   if (folder_.empty()) {
     const char* home = std::getenv("HOME");
-    folder_ = ctx_.files.LastSoundFolder != "?" ? ctx_.files.LastSoundFolder : home && *home ? home : "/";
+    folder_ = withoutTrailingSeparator(ctx_.files.LastSoundFolder != "?" ? ctx_.files.LastSoundFolder
+                                       : home && *home                  ? home
+                                                                          : "/");
   }
   return folder_;
 }
 
-void SoundBrowser::setFolder(const std::string& folder) {
+void SoundBrowser::setFolder(const std::string& chosen) {
+  const std::string folder = withoutTrailingSeparator(chosen);
   if (folder == folder_) return;
   folder_ = folder;
   errors_.clear();
