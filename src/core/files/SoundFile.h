@@ -7,36 +7,19 @@
 
 #include "core/files/FileErrors.h"
 #include "core/files/SoundControls.h"
+#include "core/files/SoundFileLines.h"
 
 namespace rotavox {
 
-// The sound file: 68 values, one a line, lines ended by CR LF. Texts stand between double
-// quotes with nothing escaped, integers are plain decimal numbers.
+// The sound file: one value a line (kSoundFileLines), lines ended by CR LF. Texts stand
+// between double quotes with nothing escaped, integers are plain decimal numbers.
 
 inline constexpr std::string_view kSoundFileHeader = "Rotavox soundfileformat v.0.2";
 // A header is accepted when it ends in these characters, letter case included.
 inline constexpr std::string_view kSoundFileVersion = "v.0.2";
-inline constexpr int kSoundFileLineCount = 68;
 // No field may be longer: the longest text a line edit holds. Keeps a broken or hostile file
 // from making the reader allocate without bound.
 inline constexpr std::size_t kMaxFieldBytes = 32767;
-
-enum class SoundLineKind {
-  Header,    // the header text
-  Text,      // a control's shown text, quoted
-  Octave,    // an octave selector's text less its last character, quoted; '"' added back on reading
-  Position,  // a slider's position or a mute box's state, as an integer
-  Reserved,  // a fixed integer, dropped on reading
-};
-
-struct SoundFileLine {
-  SoundLineKind kind;
-  ValueControl control;  // the control the line stores; unused for header and reserved lines
-  int constant;          // the value written for a reserved line
-};
-
-// Which control stands on which line, line 1 first.
-extern const std::array<SoundFileLine, kSoundFileLineCount> kSoundFileLines;
 
 // The positions a control on a Position line holds: a volume slider's range, 0..1 for a mute box.
 PositionRange positionRange(ValueControl control);
@@ -103,8 +86,8 @@ struct SoundFileOutcome {
   bool ok() const { return kind == Kind::Done; }
 };
 
-// Reads the header and then the 67 further values in order; each value goes into its
-// control (whose change handling runs) before the next one is read. Bytes after the 68th
+// Reads the header and then the further values in order; each value goes into its
+// control (whose change handling runs) before the next one is read. Bytes after the last
 // value are never read. Stops at the first problem; what was set stays set.
 SoundFileOutcome applySoundFile(ByteSource& source, SoundControls& controls);
 
