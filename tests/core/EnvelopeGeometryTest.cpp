@@ -96,9 +96,9 @@ TEST(EnvelopeGeometry, FieldsEditTheirStage) {
       {Param::TextEnv2T1, EnvStage::Attack},  {Param::TextEnv2T2, EnvStage::Decay},
       {Param::TextEnv2L2, EnvStage::Sustain}, {Param::TextEnv2T3, EnvStage::Release},
   };
-  for (const auto& [field, stage] : cases) EXPECT_EQ(envelopeStage(parameter(field)), stage) << parameter(field).control;
+  for (const auto& [field, stage] : cases) EXPECT_EQ(parameter(field).stage, stage) << parameter(field).control;
   int stages = 0;
-  for (const Parameter& p : kParameters) stages += envelopeStage(p).has_value();
+  for (const Parameter& p : kParameters) stages += p.stage.has_value();
   EXPECT_EQ(stages, 8) << "only the envelope fields have a stage";
 }
 

@@ -18,20 +18,6 @@ LineEnds& EnvelopeGraph::line(EnvStage stage) {
 
 const LineEnds& EnvelopeGraph::line(EnvStage stage) const { return const_cast<EnvelopeGraph*>(this)->line(stage); }
 
-std::optional<EnvStage> envelopeStage(const Parameter& p) {
-  switch (p.id) {
-    case Param::TextEnv1T1:
-    case Param::TextEnv2T1: return EnvStage::Attack;
-    case Param::TextEnv1T2:
-    case Param::TextEnv2T2: return EnvStage::Decay;
-    case Param::TextEnv1L2:
-    case Param::TextEnv2L2: return EnvStage::Sustain;
-    case Param::TextEnv1T3:
-    case Param::TextEnv2T3: return EnvStage::Release;
-    default: return std::nullopt;
-  }
-}
-
 EnvelopeAnchors anchorsOf(const EnvelopeGraph& graph) {
   return {graph.attack.x2, graph.decay.x1, graph.sustain.y1,
           static_cast<std::int16_t>(std::clamp<std::int64_t>(roundHalfEven(graph.release.x1), INT16_MIN, INT16_MAX))};

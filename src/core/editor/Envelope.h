@@ -9,9 +9,6 @@
 
 namespace rotavox {
 
-// The four stages of an envelope, each edited in one field and drawn as one line.
-enum class EnvStage : std::uint8_t { Attack, Decay, Sustain, Release };
-
 // The two end points of a graph line, in twips (y grows downward).
 struct LineEnds {
   float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -69,9 +66,6 @@ static_assert(std::size(kEnvelopeLines) == 8);
 inline constexpr double kTimeStep = 6.0;
 inline constexpr double kLevelStep = 3.0;
 inline constexpr double kLevelZeroDrop = 200.0;
-
-// The stage an envelope field edits: T1 attack, T2 decay, L2 sustain, T3 release.
-std::optional<EnvStage> envelopeStage(const Parameter& p);
 
 EnvelopeAnchors anchorsOf(const EnvelopeGraph& graph);
 

@@ -40,21 +40,6 @@ std::optional<Param> parameterOfController(int cc) {
   return static_cast<Param>(kRowOfController[static_cast<std::size_t>(cc)]);
 }
 
-std::string_view groupTitle(ParamGroup group) {
-  switch (group) {
-    case ParamGroup::Osc1: return "OSC 1";
-    case ParamGroup::Osc2: return "OSC 2";
-    case ParamGroup::Osc3: return "OSC 3";
-    case ParamGroup::Filters: return "Filters";
-    case ParamGroup::Filter1: return "Filter 1";
-    case ParamGroup::Filter2: return "Filter 2";
-    case ParamGroup::EnvFilter: return "Envelope Filter";
-    case ParamGroup::EnvAmp: return "Envelope Amp";
-    case ParamGroup::Main: return "";
-  }
-  return "";
-}
-
 std::string parameterTitle(const Parameter& p) {
   if (namedAlone(p)) return std::string(ownName(p));
   return std::string(groupTitle(p.group)) + " " + std::string(ownName(p));

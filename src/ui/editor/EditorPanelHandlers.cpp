@@ -144,7 +144,7 @@ struct EditorPanel::EnvFieldPort : EnvelopeField {
   EnvStage stage;
 
   EnvFieldPort(EditorPanel& p, std::size_t r)
-      : panel(p), row(r), envelope(kParameters[r].group), stage(*envelopeStage(kParameters[r])) {}
+      : panel(p), row(r), envelope(kParameters[r].group), stage(*kParameters[r].stage) {}
 
   std::string text() const override { return panel.rows_[row].field->text().toStdString(); }
   void write(const std::string& t) override { panel.rows_[row].field->setText(QString::fromStdString(t)); }
