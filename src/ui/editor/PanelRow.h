@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/editor/ParameterTable.h"
+#include "core/editor/UndoHistory.h"
+#include "core/editor/ValueControls.h"
+
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace rotavox {
+
+class EnvelopeGraphs;
+class MessagePresenter;
+struct KnobDrag;
+
+// The panel is laid out on a grid of 15 twips, one pixel of a 96 dpi screen; Qt scales it to
+// any other.
+inline constexpr int kGrid = 15;
+QRect gridRect(int x, int y, int w, int h);
+// A number field's size, in grid units.
+inline constexpr int kFieldW = 40, kFieldH = 20;
+
+inline QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// What the rows of the panel ask of the panel: the one sender, the one writer of a knob's
+// step, the bookkeeping of the user's edits and the filter resets.
+class PanelHost {
+ public:
+  virtual ~PanelHost() = default;
+  virtual void send(const Parameter& p, int byte) = 0;
+  // A knob's step, written as every write of a value control is.
+  virtual void knobStep(Param row, const QString& text) = 0;
+  // A change routine of a control begins and ends; the end of the outermost one of a user's
+  // edit makes it an edit of `control`, made by `input` (unless a knob wrote it).
+  virtual void changeBegins() = 0;
+  virtual void changeEnds(ValueControl control, EditInput input) = 0;
+  // A knob drag was let go, or the focus left a field or selector.
+  virtual void endGesture() = 0;
+  virtual void resetFilter(ParamGroup filter) = 0;
+};
+
+// What a row is built with: the panel's services and the state its rows share.
+struct RowContext {
+  PanelHost& host;
+  MessagePresenter& presenter;
+  KnobDrag& knobDrag;
+  std::int16_t& knobLastY;      // one for all knobs of the panel
+  std::int16_t& envClickValue;  // the value of the envelope field clicked last
+  std::int16_t& mainVolume;     // the last position of the main volume slider, what CC 7 sends
+  EnvelopeGraphs& graphs;
+  QWidget* panel;
+  QWidget* box;  // the box of the row's group; the panel for a group without one
+};
+
+// One parameter row of the panel. Each family of rows is a class of its own that builds its
+// controls in the row's cell, connects them to its change handling, names them for screen
+// readers, and reads and writes them for the panel.
+class PanelRow : public QObject {
+ public:
+  PanelRow(const Parameter& p, const RowContext& ctx) : p_(p), ctx_(ctx) {}
+
+  const Parameter& parameter() const { return p_; }
+
+  // Sets one of the row's value controls (its own, or a volume row's mute box) as an edit by
+  // the user does: its change handling runs, and sends, before the write returns; writing
+  // what it shows already runs nothing.
+  virtual void write(ValueControl control, std::string_view value) = 0;
+  // What the control shows: a field's or selector's text, a slider's position or a mute box's
+  // state (0 or 1) in decimal.
+  virtual std::string shown(ValueControl control) const = 0;
+  // Shows the start text "?" again, with what the start shows beside it, without running the
+  // change handling: nothing is sent.
+  virtual void showStartText() = 0;
+  // Appends the row's controls that take the focus, in the order the Tab key visits them.
+  virtual void addToTabChain(QList<QWidget*>& chain) const = 0;
+
+ protected:
+  // Runs a change routine of the row within the panel's bookkeeping of the user's edits.
+  template <typename Routine>
+  void changing(ValueControl control, EditInput input, Routine&& routine) {
+    ctx_.host.changeBegins();
+    routine();
+    ctx_.host.changeEnds(control, input);
+  }
+  // Leaving `widget` ends what was typed into it as one undo step.
+  void endsGestureOnLeaving(QWidget* widget);
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+  // A place relative to the row's cell, in grid units.
+  QRect at(int dx, int dy, int w, int h) const;
+  QLabel* makeLabel(const QRect& place, Qt::Alignment align) const;
+  // A number field named as the row's value control, showing "?".
+  QLineEdit* makeField(QWidget* parent, const QRect& place) const;
+  // "OSC 1 Semi": how screen readers name the row's controls.
+  QString accessibleName() const;
+
+  const Parameter& p_;
+  RowContext ctx_;
+};
+
+// A number field framed red, with a tool tip of the values it takes, while its text is no
+// value to send; it keeps the text so the user can finish typing.
+class CheckedField {
+ public:
+  CheckedField(QLineEdit* field, const Parameter& p) : field_(field), p_(p) {}
+  // Reads the field against its row and marks it when the text is no value to send.
+  FieldReading read();
+  void mark(bool invalid);
+
+ private:
+  QLineEdit* field_;
+  const Parameter& p_;
+  QString ownTip_;
+};
+
+// The row class of a parameter's kind.
+std::unique_ptr<PanelRow> makePanelRow(const Parameter& p, const RowContext& ctx);
+
+}  // namespace rotavox

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/editor/PanelRow.h"
+
+class QCheckBox;
+class QSlider;
+
+namespace rotavox {
+
+// An oscillator's volume slider with its mute box. Moving the slider sends its position and
+// unmutes; ticking the box sends 0, unticking it the slider's position. The box shows its
+// state in colour: green playing, red muted.
+class VolumeRow : public PanelRow {
+ public:
+  VolumeRow(const Parameter& p, const RowContext& ctx);
+
+  void write(ValueControl control, std::string_view value) override;
+  std::string shown(ValueControl control) const override;
+  void showStartText() override {}
+  void addToTabChain(QList<QWidget*>& chain) const override;
+
+ private:
+  void sliderMoved();
+  void muteClicked();
+  void colourMuteBox(bool muted);
+
+  QSlider* slider_ = nullptr;
+  QCheckBox* mute_ = nullptr;
+};
+
+}  // namespace rotavox
