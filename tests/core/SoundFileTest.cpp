@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/HandWrittenSounds.h"
 #include "../support/MapSoundControls.h"
 #include "core/files/SoundFile.h"
 
@@ -17,21 +18,11 @@ namespace {
 
 using MapControls = test::MapSoundControls;
 
-// A sound file typed in from the format description, one string per line, CR LF added.
-std::vector<std::string> handWrittenLines() {
-  return {
-      "\"Rotavox soundfileformat v.0.2\"",
-      "\"100\"",                                                                      // 2 main volume
-      "\"Saw\"", "\"8\"", "\"-12\"", "\"5\"", "\"64\"", "\"10\"", "0", "0", "127", "0", "\"-64\"",  // 3..13 OSC 1
-      "\"Pulse\"", "\"1/2\"", "\"0\"", "\"-3\"", "\"32\"", "\"0\"", "0", "0", "90", "1", "\"63\"",  // 14..24 OSC 2
-      "\"Sine\"", "\"128\"", "\"12\"", "\"0\"", "\"127\"", "\"1\"", "0", "0", "0", "0", "\"0\"",  // 25..35 OSC 3
-      "0", "64", "64", "64", "0", "0", "0", "0", "64", "0",                           // 36..45 reserved
-      "\"\\_ Lowpass 24 dB\"", "\"70\"", "\"20\"", "\"0\"", "\"64\"", "\"90\"", "\"30\"",     // 46..52 filter 1
-      "\"||||| Comb (-)\"", "\"127\"", "\"0\"", "\"1\"", "\"2\"", "\"3\"", "\"4\"",          // 53..59 filter 2
-      "\"1\"",                                                                        // 60 routing
-      "\"0\"", "\"40\"", "\"100\"", "\"20\"",                                         // 61..64 amp envelope
-      "\"5\"", "\"60\"", "\"80\"", "\"15\"",                                          // 65..68 filter envelope
-  };
+// The hand-written file, one string per line, the header first.
+std::vector<std::string> fileLines() {
+  std::vector<std::string> lines{"\"Rotavox soundfileformat v.0.2\""};
+  lines.insert(lines.end(), test::kSoundA.begin(), test::kSoundA.end());
+  return lines;
 }
 
 std::string joinLines(const std::vector<std::string>& lines, std::size_t count = std::string::npos) {
@@ -56,7 +47,7 @@ TEST(SoundFileLines, ReservedLinesAndTheirConstants) {
 
 TEST(SoundFileLoad, HandWrittenFileSetsEveryControlInFileOrder) {
   MapControls c;
-  const SoundFileOutcome outcome = load(joinLines(handWrittenLines()), c);
+  const SoundFileOutcome outcome = load(joinLines(fileLines()), c);
   ASSERT_TRUE(outcome.ok());
   EXPECT_EQ(c.texts["TextVolume"], "100");
   EXPECT_EQ(c.texts["ComboOSC1oct"], "8\"");
@@ -72,22 +63,19 @@ TEST(SoundFileLoad, HandWrittenFileSetsEveryControlInFileOrder) {
   EXPECT_EQ(c.texts["TextF2_envvel"], "4");
   EXPECT_EQ(c.texts["TextFilterParSer"], "1");
   EXPECT_EQ(c.texts["TextEnv2T3"], "15");
-  // 67 lines after the header, 16 of them reserved: 51 writes, 45 texts and 6 positions.
-  ASSERT_EQ(c.log.size(), 51u);
-  EXPECT_EQ(c.log.front(), "TextVolume=100");
-  EXPECT_EQ(c.log[1], "ComboOSC1shape=Saw");
-  EXPECT_EQ(c.log[2], "ComboOSC1oct=8\"");
-  EXPECT_EQ(c.log[7], "VScrollOSC1vol=127");
-  EXPECT_EQ(c.log[8], "CheckOSC1mute=0");
-  EXPECT_EQ(c.log.back(), "TextEnv2T3=15");
+  // One write per value control, in the order of their lines; the reserved lines write nothing.
+  std::vector<std::string> expected;
+  const test::Sound sound = test::soundOf(test::kSoundA);
+  for (const std::string& control : test::fileOrder()) expected.push_back(control + "=" + sound.at(control));
+  EXPECT_EQ(c.log, expected);
 }
 
 TEST(SoundFileCompose, WritesTheHandWrittenFileByteForByte) {
   MapControls source;
-  ASSERT_TRUE(load(joinLines(handWrittenLines()), source).ok());
+  ASSERT_TRUE(load(joinLines(fileLines()), source).ok());
   const ComposedSoundFile composed = composeSoundFile(source);
   ASSERT_TRUE(composed.outcome.ok());
-  EXPECT_EQ(composed.bytes, joinLines(handWrittenLines()));
+  EXPECT_EQ(composed.bytes, joinLines(fileLines()));
 }
 
 TEST(SoundFileCompose, RoundTripGivesEveryControlItsValue) {
@@ -121,14 +109,17 @@ TEST(SoundFileCompose, BeforeAnyValueIsSetWritesStartTexts) {
     lines.push_back(composed.bytes.substr(at, end - at));
     at = end + 2;
   }
-  ASSERT_EQ(lines.size(), 68u);
+  ASSERT_EQ(lines.size(), fileLines().size());
   EXPECT_EQ(lines[0], "\"Rotavox soundfileformat v.0.2\"");
   EXPECT_EQ(lines[1], "\"?\"");
   EXPECT_EQ(lines[3], "\"\"");   // octave: "?" less its last character
   EXPECT_EQ(lines[14], "\"\"");
   EXPECT_EQ(lines[25], "\"\"");
   EXPECT_EQ(lines[10], "0");     // slider position
-  EXPECT_EQ(lines[67], "\"?\"");
+  EXPECT_EQ(lines.back(), "\"?\"");
+  // ... and such a file loads again.
+  MapControls again;
+  EXPECT_TRUE(load(composed.bytes, again).ok());
 }
 
 TEST(SoundFileCompose, RefusesTextsThatWouldNotReadBack) {
@@ -163,7 +154,7 @@ TEST(SoundFileLoad, HeaderIsRecognisedByItsLastFiveCharacters) {
       {"\"\"", false},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> lines = handWrittenLines();
+    std::vector<std::string> lines = fileLines();
     lines[0] = c.header;
     MapControls controls;
     const SoundFileOutcome outcome = load(joinLines(lines), controls);
@@ -186,7 +177,7 @@ TEST(SoundFileLoad, EmptyOrBlankFileEndsEarlyWithoutChanges) {
 
 TEST(SoundFileLoad, FileCutAfterLine30SetsLines2To30ThenEnds) {
   MapControls c;
-  const SoundFileOutcome outcome = load(joinLines(handWrittenLines(), 30), c);
+  const SoundFileOutcome outcome = load(joinLines(fileLines(), 30), c);
   EXPECT_EQ(outcome.kind, SoundFileOutcome::Kind::EndOfInput);
   EXPECT_EQ(outcome.line, 31);
   ASSERT_FALSE(c.log.empty());
@@ -196,18 +187,30 @@ TEST(SoundFileLoad, FileCutAfterLine30SetsLines2To30ThenEnds) {
   EXPECT_EQ(c.texts["TextF1_cutoff"], "?");
 }
 
-TEST(SoundFileLoad, LinesAfterThe68thAreIgnored) {
+TEST(SoundFileLoad, LinesAfterTheLastAreIgnored) {
   MapControls c;
-  std::string bytes = joinLines(handWrittenLines());
+  std::string bytes = joinLines(fileLines());
   bytes += "\"extra\"\r\n12\r\n\"unterminated" + std::string(100000, 'x');
   EXPECT_TRUE(load(bytes, c).ok());
-  EXPECT_EQ(c.log.size(), 51u);
-  // The 68th value may also end without a line end.
+  EXPECT_EQ(c.log.size(), test::sheetControls().size());
+  // The last value may also end without a line end.
   MapControls d;
-  std::string noEnd = joinLines(handWrittenLines());
+  std::string noEnd = joinLines(fileLines());
   noEnd.resize(noEnd.size() - 2);
   EXPECT_TRUE(load(noEnd, d).ok());
-  EXPECT_EQ(d.texts["TextEnv2T3"], "15");
+  EXPECT_EQ(d.texts, c.texts);
+  EXPECT_EQ(d.positions, c.positions);
+}
+
+// Bare line feeds end lines as CR LF does: the hand-written file without its carriage returns
+// sets the same controls to the same values.
+TEST(SoundFileLoad, BareLineFeedsEndLinesToo) {
+  MapControls crlf, lf;
+  ASSERT_TRUE(load(joinLines(fileLines()), crlf).ok());
+  std::string bytes;
+  for (const std::string& line : fileLines()) bytes += line + "\n";
+  ASSERT_TRUE(load(bytes, lf).ok());
+  EXPECT_EQ(lf.log, crlf.log);
 }
 
 TEST(SoundFileLoad, PositionsThatDoNotFitTheirControlStopTheLoad) {
@@ -224,7 +227,7 @@ TEST(SoundFileLoad, PositionsThatDoNotFitTheirControlStopTheLoad) {
       {11, "13.5", true, 14},  {12, "2", false, 0},    {12, "-1", false, 0},   {12, "1", true, 1},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> lines = handWrittenLines();
+    std::vector<std::string> lines = fileLines();
     lines[c.line - 1] = c.value;
     MapControls controls;
     const SoundFileOutcome outcome = load(joinLines(lines), controls);
@@ -245,7 +248,7 @@ TEST(SoundFileLoad, PositionsThatDoNotFitTheirControlStopTheLoad) {
 }
 
 TEST(SoundFileLoad, SelectorTextsAreSetAsRead) {
-  std::vector<std::string> lines = handWrittenLines();
+  std::vector<std::string> lines = fileLines();
   lines[2] = "\"Square\"";  // no such shape
   lines[3] = "\"\"";        // octave stored from the start text
   MapControls c;
@@ -255,7 +258,7 @@ TEST(SoundFileLoad, SelectorTextsAreSetAsRead) {
 }
 
 TEST(SoundFileLoad, OverlongFieldFailsInsteadOfGrowing) {
-  std::vector<std::string> lines = handWrittenLines();
+  std::vector<std::string> lines = fileLines();
   lines[5] = "\"" + std::string(kMaxFieldBytes + 1, '7') + "\"";
   MapControls c;
   const SoundFileOutcome outcome = load(joinLines(lines), c);
@@ -285,7 +288,7 @@ class BrokenSource : public ByteSource {
 };
 
 TEST(SoundFileLoad, ReadErrorStopsTheLoadWhereItHappens) {
-  const std::string bytes = joinLines(handWrittenLines());
+  const std::string bytes = joinLines(fileLines());
   const std::size_t cut = bytes.find("\"-12\"");  // start of line 5
   BrokenSource source(bytes, cut + 2);
   MapControls c;
@@ -301,8 +304,6 @@ TEST(SoundFileCorpus, EveryFileLoadsOrStopsCleanly) {
   const std::filesystem::path dir = std::filesystem::path(ROTAVOX_TEST_DATA_DIR) / "sound-files";
   const std::map<std::string, std::pair<SoundFileOutcome::Kind, int>> expected{
       {"valid.rvs", {SoundFileOutcome::Kind::Done, 0}},
-      {"valid-lf-only.rvs", {SoundFileOutcome::Kind::Done, 0}},
-      {"start-texts.rvs", {SoundFileOutcome::Kind::Done, 0}},
       {"more-than-68.rvs", {SoundFileOutcome::Kind::Done, 0}},
       {"empty.rvs", {SoundFileOutcome::Kind::EndOfInput, 1}},
       {"cut-after-30.rvs", {SoundFileOutcome::Kind::EndOfInput, 31}},

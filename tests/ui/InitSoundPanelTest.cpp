@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "SoundSends.h"
 #include "TestSupport.h"
 #include "core/editor/InitSound.h"
 #include "ui/editor/MainWindow.h"
@@ -16,32 +17,12 @@
 namespace rotavox::test {
 namespace {
 
-// The init sound from a panel just started (every field "?", sliders at 0, no box ticked),
-// written out from the instrument's init values and the controllers of each parameter.
-const std::vector<Msg> kInitFromStart = {
-    cc(7, 110),                          // main volume
-    cc(31, 1), cc(27, 64),               // OSC 1: Pulse, 8'
-    cc(28, 64), cc(29, 64),              // semitone 0, detune 0
-    cc(33, 127), cc(34, 64),             // PW, PWM
-    cc(52, 127),                         // volume 127; the mute box is unticked already
-    cc(53, 0),                           // balance -64
-    cc(39, 0), cc(35, 64),               // OSC 2: off, 8'
-    cc(36, 64), cc(37, 64),
-    cc(40, 127), cc(41, 92),
-    /* volume 0: the slider stands there */ cc(56, 0),  // muted
-    cc(57, 0),
-    cc(46, 0), cc(42, 64),               // OSC 3: off, 8'
-    cc(43, 64), cc(44, 64),
-    cc(47, 127), cc(48, 64),
-    cc(58, 0),                           // muted
-    cc(59, 0),
-    cc(68, 1), cc(79, 0),                // lowpass 24 dB, bypass
-    cc(69, 127), cc(70, 0), cc(71, 0), cc(72, 64), cc(73, 64), cc(74, 64),
-    cc(80, 127), cc(81, 0), cc(82, 0), cc(83, 64), cc(84, 64), cc(85, 64),
-    cc(67, 0),                           // parallel
-    cc(101, 0), cc(102, 0), cc(103, 127), cc(106, 0),   // envelope amp
-    cc(95, 0), cc(96, 0), cc(97, 127), cc(100, 0),      // envelope filter
-};
+// The init sound from a panel just started (every field "?", sliders at 0, no box ticked):
+// each parameter's init value on its controller, in the order of the writes.
+std::vector<Msg> initFromStart() {
+  Sound shown = startSound();
+  return sendsOfWrites(shown, initSound(), sheetControls());
+}
 
 struct InitSoundPanelTest : ::testing::Test {
   MidiFixture fx;
@@ -75,7 +56,7 @@ struct InitSoundPanelTest : ::testing::Test {
 
 TEST_F(InitSoundPanelTest, FromStartSendsEveryParameterInTheOrderOfItsWrites) {
   panel.InitSoundPreset();
-  EXPECT_EQ(sent(), kInitFromStart);
+  EXPECT_EQ(sent(), initFromStart());
   EXPECT_TRUE(fx.presenter.boxes.empty());
 }
 
@@ -147,7 +128,7 @@ TEST_F(InitSoundPanelTest, ButtonInitialisesWithoutAskingWhileTheVolumeShowsAQue
   window.show();
   QTest::mouseClick(get<QPushButton>("InitSnd"), Qt::LeftButton);
   EXPECT_TRUE(fx.presenter.boxes.empty());
-  EXPECT_EQ(sent(), kInitFromStart);
+  EXPECT_EQ(sent(), initFromStart());
 }
 
 TEST_F(InitSoundPanelTest, ButtonAsksOnceASoundIsSetAndCancelLeavesEverything) {
@@ -182,7 +163,7 @@ TEST_F(InitSoundPanelTest, MenuItemNeverAsks) {
   get<QAction>("Menu_InitW")->trigger();
   EXPECT_TRUE(fx.presenter.boxes.empty());
   EXPECT_EQ(get<QLineEdit>("TextVolume")->text(), "110");
-  EXPECT_EQ(sent().size(), kInitFromStart.size());
+  EXPECT_EQ(sent().size(), initFromStart().size());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 
+#include "SoundSends.h"
 #include "TestSupport.h"
 #include "core/files/SoundFile.h"
 #include "ui/files/FileDialog.h"
@@ -24,15 +25,17 @@ namespace rotavox {
 namespace {
 
 namespace fs = std::filesystem;
-using test::cc;
 using test::Msg;
+using test::Sound;
+using test::SoundLines;
 
 std::string shownValue(QWidget* panel, const char* name);
 
 // A stand-in for the editor panel: the value controls under their names, each with a change
-// handler that sends its parameter the simple way (number fields as shown, selectors by item,
-// volume sliders by position, mute boxes 0 or the slider's position). It writes and reads the
-// controls the dialog names by row through their widgets.
+// handler that sends its parameter the simple way, by the sheet (number fields and selectors
+// their byte, volume sliders their position and unticking their box, mute boxes 0 or the
+// slider's position). It writes and reads the controls the dialog names by row through their
+// widgets.
 class StandInPanel : public QWidget, public SoundControls {
  public:
   explicit StandInPanel(AppContext& ctx) : ctx_(ctx) {
@@ -40,46 +43,43 @@ class StandInPanel : public QWidget, public SoundControls {
       if (line.kind == SoundLineKind::Header || line.kind == SoundLineKind::Reserved) continue;
       const std::string_view control = controlName(line.control);
       const QString name = QString::fromLatin1(control.data(), static_cast<qsizetype>(control.size()));
-      const int controller = kControllers.at(std::string(control));
+      const test::SheetRow& row = *test::sheetRow(control);
       if (name.startsWith("Text")) {
         auto* edit = new QLineEdit("?", this);
         edit->setObjectName(name);
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, controller](const QString& t) { ctx_.midi.SendControlChange(controller, t.toStdString()); });
+        connect(edit, &QLineEdit::textChanged, this, [this, &row](const QString& t) {
+          if (const int byte = test::sheetByte(row, t.toStdString()); byte >= 0) ctx_.midi.SendControlChange(row.cc, byte);
+        });
       } else if (name.startsWith("Combo")) {
         auto* combo = new QComboBox(this);
         combo->setObjectName(name);
         combo->setEditable(true);
-        const std::vector<std::pair<const char*, int>>& items = itemsFor(name);
-        for (const auto& [text, value] : items) combo->addItem(QString::fromUtf8(text), value);
+        for (const test::SheetItem& item : test::sheetItems(row.sends)) combo->addItem(QString::fromUtf8(item.text));
         combo->setEditText("?");
-        connect(combo, &QComboBox::editTextChanged, this, [this, combo, controller](const QString& t) {
-          const int index = combo->findText(t, Qt::MatchExactly);
-          if (index < 0)
+        connect(combo, &QComboBox::editTextChanged, this, [this, &row](const QString& t) {
+          const int byte = test::sheetByte(row, t.toStdString());
+          if (byte < 0)
             ctx_.presenter.show("Internal error", "Internal error", MessageIcon::Error, MessageButtons::Ok);
           else
-            ctx_.midi.SendControlChange(controller, combo->itemData(index).toInt());
+            ctx_.midi.SendControlChange(row.cc, byte);
         });
       } else if (name.startsWith("VScroll")) {
         auto* slider = new QScrollBar(Qt::Vertical, this);
         slider->setObjectName(name);
         slider->setRange(0, 127);
-        connect(slider, &QScrollBar::valueChanged, this, [this, name, controller](int v) {
-          ctx_.midi.SendControlChange(controller, v);
-          findChild<QCheckBox*>(QString(name).replace("VScroll", "Check").replace("vol", "mute"))->setChecked(false);
+        connect(slider, &QScrollBar::valueChanged, this, [this, &row](int v) {
+          ctx_.midi.SendControlChange(row.cc, v);
+          findChild<QCheckBox*>(row.companion)->setChecked(false);
         });
       } else if (name.startsWith("Check")) {
         auto* box = new QCheckBox(this);
         box->setObjectName(name);
-        connect(box, &QCheckBox::toggled, this, [this, name, controller](bool on) {
-          const auto* slider = findChild<QScrollBar*>(QString(name).replace("Check", "VScroll").replace("mute", "vol"));
-          ctx_.midi.SendControlChange(controller, on ? 0 : slider->value());
+        connect(box, &QCheckBox::toggled, this, [this, &row](bool on) {
+          ctx_.midi.SendControlChange(row.cc, on ? 0 : findChild<QScrollBar*>(row.control)->value());
         });
       }
     }
   }
-
-  static const std::map<std::string, int> kControllers;
 
   std::string shown(ValueControl control) const override {
     return shownValue(const_cast<StandInPanel*>(this), std::string(controlName(control)).c_str());
@@ -102,127 +102,36 @@ class StandInPanel : public QWidget, public SoundControls {
   std::vector<std::string> saves;
 
  private:
-  static const std::vector<std::pair<const char*, int>>& itemsFor(const QString& name) {
-    static const std::vector<std::pair<const char*, int>> shapes{
-        {"OSC off", 0}, {"Pulse", 1}, {"Saw", 2}, {"Triangle", 3}, {"Sine", 4}, {"Alt1 Waves", 5}, {"Alt2 Waves", 6}};
-    static const std::vector<std::pair<const char*, int>> octaves{
-        {"1/2\"", 112}, {"1\"", 100}, {"2\"", 88}, {"4\"", 76}, {"8\"", 64},
-        {"16\"", 52},   {"32\"", 40}, {"64\"", 28}, {"128\"", 16}};
-    static const std::vector<std::pair<const char*, int>> filters{
-        {"---- Bypass", 0},       {"\\_ Lowpass 24 dB", 1},  {"\\_ Lowpass 12 dB", 2}, {"/\\ Bandpass 24 dB", 3},
-        {"/\\ Bandpass 12 dB", 4}, {"_/ Highpass 24 dB", 5}, {"_/ Highpass 12 dB", 6}, {"\\/  Notch 24 dB", 7},
-        {"\\/  Notch 12 dB", 8},   {"||||| Comb (+)", 9},     {"||||| Comb (-)", 10}};
-    if (name.endsWith("shape")) return shapes;
-    if (name.endsWith("oct")) return octaves;
-    return filters;
-  }
-
   AppContext& ctx_;
 };
 
-const std::map<std::string, int> StandInPanel::kControllers{
-    {"TextVolume", 7},        {"ComboOSC1shape", 31},   {"ComboOSC1oct", 27},
-    {"TextOSC1semi", 28},       {"TextOSC1detune", 29},   {"TextOSC1pw", 33},       {"TextOSC1pwm", 34},
-    {"VScrollOSC1vol", 52},     {"CheckOSC1mute", 52},    {"TextOSC1fbalance", 53}, {"ComboOSC2shape", 39},
-    {"ComboOSC2oct", 35},       {"TextOSC2semi", 36},     {"TextOSC2detune", 37},   {"TextOSC2pw", 40},
-    {"TextOSC2pwm", 41},        {"VScrollOSC2vol", 56},   {"CheckOSC2mute", 56},    {"TextOSC2fbalance", 57},
-    {"ComboOSC3shape", 46},     {"ComboOSC3oct", 42},     {"TextOSC3semi", 43},     {"TextOSC3detune", 44},
-    {"TextOSC3pw", 47},         {"TextOSC3pwm", 48},      {"VScrollOSC3vol", 58},   {"CheckOSC3mute", 58},
-    {"TextOSC3fbalance", 59},   {"ComboFilter1", 68},     {"TextF1_cutoff", 69},    {"TextF1_reso", 70},
-    {"TextF1_drive", 71},       {"TextF1_keytrack", 72},  {"TextF1_envamt", 73},    {"TextF1_envvol", 74},
-    {"ComboFilter2", 79},       {"TextF2_cutoff", 80},    {"TextF2_reso", 81},      {"TextF2_drive", 82},
-    {"TextF2_keytrack", 83},    {"TextF2_envamt", 84},    {"TextF2_envvel", 85},    {"TextFilterParSer", 67},
-    {"TextEnv1T1", 101},        {"TextEnv1T2", 102},      {"TextEnv1L2", 103},      {"TextEnv1T3", 106},
-    {"TextEnv2T1", 95},         {"TextEnv2T2", 96},       {"TextEnv2L2", 97},       {"TextEnv2T3", 100},
-};
-
-// One sound, in file order: the control, the line as it stands in the file, the value the
-// control shows, and what a fresh panel sends when it receives it.
-struct SoundRow {
-  int line;
-  const char* control;
-  const char* stored;
-  const char* shown;
-  std::vector<Msg> sends;
-};
-const std::vector<SoundRow> kSound{
-    {2, "TextVolume", "\"100\"", "100", {cc(7, 100)}},
-    {3, "ComboOSC1shape", "\"Saw\"", "Saw", {cc(31, 2)}},
-    {4, "ComboOSC1oct", "\"8\"", "8\"", {cc(27, 64)}},
-    {5, "TextOSC1semi", "\"3\"", "3", {cc(28, 3)}},
-    {6, "TextOSC1detune", "\"5\"", "5", {cc(29, 5)}},
-    {7, "TextOSC1pw", "\"64\"", "64", {cc(33, 64)}},
-    {8, "TextOSC1pwm", "\"10\"", "10", {cc(34, 10)}},
-    {11, "VScrollOSC1vol", "127", "127", {cc(52, 127)}},
-    {12, "CheckOSC1mute", "0", "0", {}},
-    {13, "TextOSC1fbalance", "\"20\"", "20", {cc(53, 20)}},
-    {14, "ComboOSC2shape", "\"Pulse\"", "Pulse", {cc(39, 1)}},
-    {15, "ComboOSC2oct", "\"1/2\"", "1/2\"", {cc(35, 112)}},
-    {16, "TextOSC2semi", "\"0\"", "0", {cc(36, 0)}},
-    {17, "TextOSC2detune", "\"7\"", "7", {cc(37, 7)}},
-    {18, "TextOSC2pw", "\"32\"", "32", {cc(40, 32)}},
-    {19, "TextOSC2pwm", "\"0\"", "0", {cc(41, 0)}},
-    {22, "VScrollOSC2vol", "90", "90", {cc(56, 90)}},
-    {23, "CheckOSC2mute", "1", "1", {cc(56, 0)}},
-    {24, "TextOSC2fbalance", "\"63\"", "63", {cc(57, 63)}},
-    {25, "ComboOSC3shape", "\"Sine\"", "Sine", {cc(46, 4)}},
-    {26, "ComboOSC3oct", "\"128\"", "128\"", {cc(42, 16)}},
-    {27, "TextOSC3semi", "\"12\"", "12", {cc(43, 12)}},
-    {28, "TextOSC3detune", "\"1\"", "1", {cc(44, 1)}},
-    {29, "TextOSC3pw", "\"127\"", "127", {cc(47, 127)}},
-    {30, "TextOSC3pwm", "\"1\"", "1", {cc(48, 1)}},
-    {33, "VScrollOSC3vol", "44", "44", {cc(58, 44)}},
-    {34, "CheckOSC3mute", "0", "0", {}},
-    {35, "TextOSC3fbalance", "\"0\"", "0", {cc(59, 0)}},
-    {46, "ComboFilter1", "\"\\_ Lowpass 24 dB\"", "\\_ Lowpass 24 dB", {cc(68, 1)}},
-    {47, "TextF1_cutoff", "\"70\"", "70", {cc(69, 70)}},
-    {48, "TextF1_reso", "\"20\"", "20", {cc(70, 20)}},
-    {49, "TextF1_drive", "\"0\"", "0", {cc(71, 0)}},
-    {50, "TextF1_keytrack", "\"64\"", "64", {cc(72, 64)}},
-    {51, "TextF1_envamt", "\"90\"", "90", {cc(73, 90)}},
-    {52, "TextF1_envvol", "\"30\"", "30", {cc(74, 30)}},
-    {53, "ComboFilter2", "\"||||| Comb (-)\"", "||||| Comb (-)", {cc(79, 10)}},
-    {54, "TextF2_cutoff", "\"127\"", "127", {cc(80, 127)}},
-    {55, "TextF2_reso", "\"0\"", "0", {cc(81, 0)}},
-    {56, "TextF2_drive", "\"1\"", "1", {cc(82, 1)}},
-    {57, "TextF2_keytrack", "\"2\"", "2", {cc(83, 2)}},
-    {58, "TextF2_envamt", "\"3\"", "3", {cc(84, 3)}},
-    {59, "TextF2_envvel", "\"4\"", "4", {cc(85, 4)}},
-    {60, "TextFilterParSer", "\"1\"", "1", {cc(67, 1)}},
-    {61, "TextEnv1T1", "\"0\"", "0", {cc(101, 0)}},
-    {62, "TextEnv1T2", "\"40\"", "40", {cc(102, 40)}},
-    {63, "TextEnv1L2", "\"100\"", "100", {cc(103, 100)}},
-    {64, "TextEnv1T3", "\"20\"", "20", {cc(106, 20)}},
-    {65, "TextEnv2T1", "\"5\"", "5", {cc(95, 5)}},
-    {66, "TextEnv2T2", "\"60\"", "60", {cc(96, 60)}},
-    {67, "TextEnv2L2", "\"80\"", "80", {cc(97, 80)}},
-    {68, "TextEnv2T3", "\"15\"", "15", {cc(100, 15)}},
-};
-
-// The sound's file typed line by line from the format: header, the rows, the reserved
-// constants 0, 0 per oscillator and 0, 64, 64, 64, 0, 0, 0, 0, 64, 0 after the oscillators.
-std::vector<std::string> soundLines() {
-  std::vector<std::string> lines(68);
-  lines[0] = "\"Rotavox soundfileformat v.0.2\"";
-  for (int reserved : {9, 10, 20, 21, 31, 32}) lines[reserved - 1] = "0";
-  const int block[] = {0, 64, 64, 64, 0, 0, 0, 0, 64, 0};
-  for (int i = 0; i < 10; ++i) lines[35 + i] = std::to_string(block[i]);
-  for (const SoundRow& row : kSound) lines[row.line - 1] = row.stored;
+// The hand-written sound: its file's lines, the header first, and what each control shows
+// once it is loaded.
+SoundLines soundLines() {
+  SoundLines lines{"\"Rotavox soundfileformat v.0.2\""};
+  lines.insert(lines.end(), test::kSoundA.begin(), test::kSoundA.end());
   return lines;
 }
+const Sound& sound() {
+  static const Sound s = test::soundOf(test::kSoundA);
+  return s;
+}
 
-std::string crlf(const std::vector<std::string>& lines, std::size_t count = 68) {
+std::string crlf(const SoundLines& lines, std::size_t count = std::string::npos) {
   std::string out;
   for (std::size_t i = 0; i < count && i < lines.size(); ++i) out += lines[i] + "\r\n";
   return out;
 }
 
-std::vector<Msg> sendsOfLines(int first, int last, const char* skip = nullptr) {
-  std::vector<Msg> out;
-  for (const SoundRow& row : kSound)
-    if (row.line >= first && row.line <= last && (!skip || std::string(row.control) != skip))
-      out.insert(out.end(), row.sends.begin(), row.sends.end());
-  return out;
+// What a fresh stand-in sends as the sound's lines `first` to `last` are loaded into it, in
+// file order; `odd` gives some controls other values.
+std::vector<Msg> sendsOfLines(int first, int last, const Sound& odd = {}) {
+  Sound target;
+  for (const auto& [control, shown] : sound())
+    if (test::lineOf(control) >= first && test::lineOf(control) <= last) target[control] = shown;
+  for (const auto& [control, shown] : odd) target[control] = shown;
+  Sound shown = test::startSound();
+  return test::sendsOfWrites(shown, target, test::fileOrder());
 }
 
 std::string shownValue(QWidget* panel, const char* name) {
@@ -234,12 +143,17 @@ std::string shownValue(QWidget* panel, const char* name) {
   return "<missing>";
 }
 
-void setShown(QWidget* panel, const SoundRow& row) {
-  QWidget* w = panel->findChild<QWidget*>(row.control);
-  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(row.shown);
-  if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(QString::fromUtf8(row.shown));
-  if (auto* s = qobject_cast<QScrollBar*>(w)) s->setValue(std::stoi(row.shown));
-  if (auto* b = qobject_cast<QCheckBox*>(w)) b->setChecked(std::string(row.shown) == "1");
+// Shows a sound in the stand-in's controls, in file order (a slider moved after its box
+// would untick it).
+void setShown(QWidget* panel, const Sound& sound) {
+  for (const std::string& control : test::fileOrder()) {
+    const std::string& shown = sound.at(control);
+    QWidget* w = panel->findChild<QWidget*>(QString::fromStdString(control));
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(QString::fromStdString(shown));
+    if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(QString::fromStdString(shown));
+    if (auto* s = qobject_cast<QScrollBar*>(w)) s->setValue(std::stoi(shown));
+    if (auto* b = qobject_cast<QCheckBox*>(w)) b->setChecked(shown == "1");
+  }
 }
 
 std::string readFile(const fs::path& p) {
@@ -319,7 +233,7 @@ const char* const kHeaderText = "This betaversion reads only Rotavox format 0.2"
 const char* const kEndText = "File corrupt or wrong version! This betaversion reads only Rotavox format 0.2";
 
 TEST_F(SoundFileDialogTest, SaveThenLoadRestoresEveryControlAndResendsTheSoundInFileOrder) {
-  for (const SoundRow& row : kSound) setShown(panel.get(), row);
+  setShown(panel.get(), sound());
   open("Save");
   typeName("bass");
   ASSERT_TRUE(pressAction());
@@ -330,17 +244,17 @@ TEST_F(SoundFileDialogTest, SaveThenLoadRestoresEveryControlAndResendsTheSoundIn
   open("Open");
   clickFile("bass.rvs");
   EXPECT_TRUE(pressAction()) << "a good load closes the dialog";
-  EXPECT_EQ(sent(), sendsOfLines(2, 68));
-  for (const SoundRow& row : kSound) EXPECT_EQ(shownValue(panel.get(), row.control), row.shown) << row.control;
+  EXPECT_EQ(sent(), sendsOfLines(2, kSoundFileLineCount));
+  for (const auto& [control, shown] : sound()) EXPECT_EQ(shownValue(panel.get(), control.c_str()), shown) << control;
   EXPECT_TRUE(boxes().empty());
 }
 
-TEST_F(SoundFileDialogTest, HandWrittenFileWithMoreThan68LinesLoads) {
+TEST_F(SoundFileDialogTest, HandWrittenFileWithMoreLinesLoads) {
   std::vector<std::string> lines = soundLines();
   lines.push_back("\"a 69th line\"");
   lines.push_back("garbage,\"more");
   EXPECT_TRUE(loadFile("long.rvs", crlf(lines, lines.size())));
-  EXPECT_EQ(sent(), sendsOfLines(2, 68));
+  EXPECT_EQ(sent(), sendsOfLines(2, kSoundFileLineCount));
   EXPECT_TRUE(boxes().empty());
 }
 
@@ -399,7 +313,7 @@ TEST_F(SoundFileDialogTest, SelectorTextMatchingNoItemIsAnsweredByTheBoxAndTheLo
   lines[2] = "\"Square\"";
   EXPECT_TRUE(loadFile("odd.rvs", crlf(lines)));
   EXPECT_EQ(boxes(), (std::vector<Box>{{"Internal error", "Internal error"}}));
-  EXPECT_EQ(sent(), sendsOfLines(2, 68, "ComboOSC1shape"));
+  EXPECT_EQ(sent(), sendsOfLines(2, kSoundFileLineCount, {{"ComboOSC1shape", "Square"}}));
   EXPECT_EQ(shownValue(panel.get(), "ComboOSC1shape"), "Square");
 }
 
@@ -407,21 +321,14 @@ TEST_F(SoundFileDialogTest, SavingBeforeAnyValueIsSetWritesTheStartTexts) {
   open("Save");
   typeName("init.rvs");
   ASSERT_TRUE(pressAction());
-  std::vector<std::string> lines = soundLines();
-  for (const SoundRow& row : kSound) {
-    const std::string name = row.control;
-    if (name.rfind("VScroll", 0) == 0 || name.rfind("Check", 0) == 0)
-      lines[row.line - 1] = "0";
-    else
-      lines[row.line - 1] = name.find("oct") != std::string::npos ? "\"\"" : "\"?\"";
-  }
-  EXPECT_EQ(readFile(dir / "init.rvs"), crlf(lines));
+  // Every field and selector "?", an octave less its last character, sliders and boxes 0.
+  EXPECT_EQ(readFile(dir / "init.rvs"), test::soundFile(test::linesOf(test::startSound(), test::kSoundA)));
   EXPECT_TRUE(boxes().empty());
 }
 
 TEST_F(SoundFileDialogTest, SavingOverAnExistingFileReplacesItWithoutAQuestion) {
   std::ofstream(dir / "pad.rvs") << "an older sound";
-  for (const SoundRow& row : kSound) setShown(panel.get(), row);
+  setShown(panel.get(), sound());
   open("Save");
   clickFile("pad.rvs");
   EXPECT_TRUE(pressAction());
@@ -460,16 +367,16 @@ TEST_F(SoundFileDialogTest, WildcardNameGivesTheGeneralMessageInBothDirections) 
 TEST_F(SoundFileDialogTest, TellsTheControlsOfEveryLoadAndSave) {
   struct Case {
     const char* name;
-    std::size_t lines;      // of the sound's lines; 0 for another version's header
+    std::size_t lines;      // of the sound's lines; 0: all, under another version's header
     bool toldLoaded;
     bool complete;
   };
-  for (const Case& c : {Case{"whole.rvs", 68, true, true}, Case{"cut.rvs", 30, true, false},
+  for (const Case& c : {Case{"whole.rvs", soundLines().size(), true, true}, Case{"cut.rvs", 30, true, false},
                         Case{"other.rvs", 0, false, false}}) {
     panel = std::make_unique<StandInPanel>(f.ctx);
     std::vector<std::string> lines = soundLines();
     if (c.lines == 0) lines[0] = "\"Rotavox soundfileformat v.0.3\"";
-    loadFile(c.name, crlf(lines, c.lines == 0 ? 68 : c.lines));
+    loadFile(c.name, crlf(lines, c.lines == 0 ? lines.size() : c.lines));
     const std::vector<std::pair<std::string, bool>> expected =
         c.toldLoaded ? std::vector<std::pair<std::string, bool>>{{(dir / c.name).string(), c.complete}}
                      : std::vector<std::pair<std::string, bool>>{};
@@ -532,11 +439,11 @@ TEST_F(SoundFileDialogTest, NamesThatAreNotUtf8OpenAndSaveUnderTheirOwnBytes) {
     EXPECT_EQ(dialog->windowTitle().toStdString(), "Open " + shownPath.toStdString()) << where;
     EXPECT_TRUE(pressAction()) << where;
     EXPECT_EQ(boxes(), std::vector<Box>{}) << where;
-    EXPECT_EQ(sent(), sendsOfLines(2, 68)) << where;
+    EXPECT_EQ(sent(), sendsOfLines(2, kSoundFileLineCount)) << where;
 
     // Saved back over the same file, not beside it under a look-alike name.
     std::ofstream(folder / c.file, std::ios::binary) << "an older sound";
-    for (const SoundRow& row : kSound) setShown(panel.get(), row);
+    setShown(panel.get(), sound());
     open("Save");
     clickFile(c.shownFile);
     EXPECT_TRUE(pressAction()) << where;

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../support/HandWrittenSounds.h"
+#include "SoundSends.h"
 #include "TestSupport.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/files/FileDialog.h"
@@ -23,30 +23,11 @@ namespace rotavox {
 namespace sound_file_main_window_test {
 
 namespace fs = std::filesystem;
-using test::cc;
 using test::Msg;
 using test::kSoundA;
 using test::kSoundB;
 using test::soundFile;
-
-// What the panel sends when sound B is loaded over sound A, line by line.
-const std::vector<Msg> kSendsOfBOverA{
-    cc(7, 50),                                              // main volume
-    cc(31, 1), cc(27, 52), cc(28, 71), cc(29, 59),          // OSC 1 shape, octave 16, semi 7, detune -5
-    cc(33, 12), cc(34, 99),                                 // PW, PWM
-    cc(52, 20), cc(52, 0),                                  // volume 20, then the mute box ticked
-    cc(53, 74),                                             // balance 10
-    cc(39, 3), cc(35, 76), cc(36, 63), cc(37, 66), cc(40, 100), cc(41, 5),
-    cc(56, 30), cc(56, 30),                                 // volume 30 unticks A's mute box: sent again
-    cc(57, 44),                                             // the mute line (0) finds the box unticked
-    cc(46, 2), cc(42, 88), cc(43, 57), cc(44, 73), cc(47, 3), cc(48, 77),
-    cc(58, 100), cc(58, 0), cc(59, 63),
-    cc(68, 4), cc(69, 10), cc(70, 99), cc(71, 45), cc(72, 1), cc(73, 2), cc(74, 3),
-    cc(79, 0), cc(80, 5), cc(81, 6), cc(82, 7), cc(83, 8), cc(84, 9), cc(85, 11),
-    cc(67, 0),                                              // parallel
-    cc(101, 9), cc(102, 8), cc(103, 7), cc(106, 6),         // amplifier envelope
-    cc(95, 4), cc(96, 3), cc(97, 2), cc(100, 1),            // filter envelope
-};
+using test::soundOf;
 
 std::string readFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -121,7 +102,10 @@ TEST_F(SoundFileMainWindowTest, SaveThenLoadRestoresThePanelAndResendsTheSoundIn
   ASSERT_TRUE(load("a.rvs"));
   f.service.clearRecords();
   ASSERT_TRUE(load("saved.rvs"));
-  EXPECT_EQ(sent(), kSendsOfBOverA);
+  // Line by line, every control of B over A: each sends once, and an oscillator volume whose
+  // box A had ticked sends once more as its slider unticks it.
+  test::Sound shown = soundOf(kSoundA);
+  EXPECT_EQ(sent(), test::sendsOfWrites(shown, soundOf(kSoundB), test::fileOrder()));
   EXPECT_TRUE(f.presenter.boxes.empty());
 
   // Every stored control shows B's value again: saving it gives B's file byte for byte.
