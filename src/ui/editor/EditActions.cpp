@@ -97,20 +97,6 @@ void EditActions::recorded(const std::string& caption, bool makesReference) {
   refresh();
 }
 
-// Writes only what differs from what the panel shows, in table order, so the instrument gets
-// the Control Changes of those controls and no others. A control that is to show "?" again
-// is put back quietly: "?" is no value, and nothing is sent for it.
-void EditActions::apply(const SoundState& target) {
-  for (std::size_t i = 0; i < kValueControlCount; ++i) {
-    const ValueControl c = kValueControls[i];
-    if (panel_.shown(c) == target[i]) continue;
-    if (!c.muteBox && target[i] == kNoValueText)
-      panel_.showStartText(c.row);
-    else
-      panel_.write(c, target[i]);
-  }
-}
-
 void EditActions::Menu_Undo_Click() { takeStep(history_.undo()); }
 
 void EditActions::Menu_Redo_Click() { takeStep(history_.redo()); }
@@ -119,7 +105,7 @@ void EditActions::Menu_Redo_Click() { takeStep(history_.redo()); }
 void EditActions::takeStep(const std::optional<SoundState>& target) {
   if (!target) return;
   compare_.end();
-  apply(*target);
+  panel_.putBack(*target);
   refresh();
 }
 
@@ -127,7 +113,7 @@ void EditActions::Menu_Compare_Click() {
   const auto target = compare_.toggle(history_.edit());
   if (target) {
     history_.showing(*target);
-    apply(*target);
+    panel_.putBack(*target);
   }
   refresh();
 }
@@ -145,7 +131,7 @@ void EditActions::mutate(int amount) {
                         MessageButtons::Ok);
     return;
   }
-  apply(mutateSound(shown, amount, random_));
+  panel_.putBack(mutateSound(shown, amount, random_));
   recorded("Mutate", false);
 }
 

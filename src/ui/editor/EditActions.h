@@ -54,7 +54,6 @@ class EditActions : public QObject {
  private:
   void userEdited(std::size_t control, EditInput input);
   void recorded(const std::string& caption, bool makesReference);
-  void apply(const SoundState& target);
   void takeStep(const std::optional<SoundState>& target);
   void refresh();
 

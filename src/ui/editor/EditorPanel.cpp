@@ -80,6 +80,17 @@ SoundState EditorPanel::soundState() const {
 
 void EditorPanel::showStartText(Param id) { row(id).showStartText(); }
 
+void EditorPanel::putBack(const SoundState& target) {
+  for (std::size_t i = 0; i < kValueControlCount; ++i) {
+    const ValueControl c = kValueControls[i];
+    if (shown(c) == target[i]) continue;
+    if (!c.muteBox && target[i] == kNoValueText)
+      showStartText(c.row);
+    else
+      write(c, target[i]);
+  }
+}
+
 void EditorPanel::soundLoaded(std::string_view path, bool complete) { emit soundFileLoaded(qs(path), complete); }
 
 void EditorPanel::soundSaved(std::string_view path) { emit soundFileSaved(qs(path)); }
