@@ -81,14 +81,9 @@ SoundState EditorPanel::soundState() const {
 void EditorPanel::showStartText(Param id) { row(id).showStartText(); }
 
 void EditorPanel::putBack(const SoundState& target) {
-  for (std::size_t i = 0; i < kValueControlCount; ++i) {
-    const ValueControl c = kValueControls[i];
-    if (shown(c) == target[i]) continue;
-    if (!c.muteBox && target[i] == kNoValueText)
-      showStartText(c.row);
-    else
-      write(c, target[i]);
-  }
+  ++programWrites_;
+  for (const auto& r : rows_) r->putBack(target);
+  --programWrites_;
 }
 
 void EditorPanel::soundLoaded(std::string_view path, bool complete) { emit soundFileLoaded(qs(path), complete); }

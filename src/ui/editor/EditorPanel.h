@@ -56,10 +56,10 @@ class EditorPanel : public QWidget, public SoundControls, private PanelHost {
   std::string shown(ValueControl control) const override;
   // Every value control's content, in the order of kValueControls.
   SoundState soundState() const;
-  // Shows a whole sound again (undo, redo, compare, mutate): writes only what differs from
-  // what the panel shows, in table order, so the instrument gets the Control Changes of those
-  // controls and no others. A control that is to show "?" again is put back quietly: "?" is
-  // no value, and nothing is sent for it.
+  // Shows a whole sound again (undo, redo, compare, mutate), row by row in table order. Each
+  // parameter sends only the Control Change its final state needs, once: a control that shows
+  // its value already sends nothing, a muted oscillator nothing (or 0 when its level goes to
+  // 0), and a control that is to show "?" again is put back quietly ("?" is no value).
   void putBack(const SoundState& target);
   // Puts a number field or selector back to the start text "?" without running its change
   // handling (nothing is sent), with what the start shows beside it: no red frame, the

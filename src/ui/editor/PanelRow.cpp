@@ -29,6 +29,16 @@ bool PanelRow::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+void PanelRow::putBack(const SoundState& target) {
+  const ValueControl control{p_.id};
+  const std::string& value = target[valueIndex(control)];
+  if (shown(control) == value) return;
+  if (value == kNoValueText)
+    showStartText();
+  else
+    write(control, value);
+}
+
 QRect PanelRow::at(int dx, int dy, int w, int h) const { return gridRect(p_.cell.x + dx, p_.cell.y + dy, w, h); }
 
 QLabel* PanelRow::makeLabel(const QRect& place, Qt::Alignment align) const {

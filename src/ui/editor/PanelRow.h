@@ -81,6 +81,11 @@ class PanelRow : public QObject {
   // Shows the start text "?" again, with what the start shows beside it, without running the
   // change handling: nothing is sent.
   virtual void showStartText() = 0;
+  // Shows the row's values of a whole sound (undo, redo, compare), sending for the row only
+  // what the instrument needs to end where the sound does. By default each value control that
+  // differs is written as an edit would (its handling sends), and one that is to show "?" is
+  // put back to the start text without sending.
+  virtual void putBack(const SoundState& target);
   // Appends the row's controls that take the focus, in the order the Tab key visits them.
   virtual void addToTabChain(QList<QWidget*>& chain) const = 0;
 

@@ -72,6 +72,24 @@ std::string VolumeRow::shown(ValueControl control) const {
   return numberText(slider_->value());
 }
 
+// Writing the slider and then the box, as an edit would, lets the slider's own handling send
+// its level and untick the box before the box is ticked again: a muted oscillator would sound
+// for a moment.
+void VolumeRow::putBack(const SoundState& target) {
+  const auto position = wholeReading(target[valueIndex({p_.id})]);
+  if (!position) return;
+  const bool muted = target[valueIndex(muteBoxOf(p_.id))] != "0";
+  const int heard = oscVolumeByte(slider_->value(), mute_->isChecked());
+  {
+    const QSignalBlocker quietSlider(slider_);
+    const QSignalBlocker quietBox(mute_);
+    slider_->setValue(static_cast<int>(*position));
+    mute_->setChecked(muted);
+  }
+  colourMuteBox(muted);
+  if (const int now = oscVolumeByte(slider_->value(), muted); now != heard) ctx_.host.send(p_, now);
+}
+
 void VolumeRow::addToTabChain(QList<QWidget*>& chain) const { chain << slider_ << mute_; }
 
 }  // namespace rotavox

@@ -17,6 +17,9 @@ class VolumeRow : public PanelRow {
   void write(ValueControl control, std::string_view value) override;
   std::string shown(ValueControl control) const override;
   void showStartText() override {}
+  // The slider and the box take their new state without their handling; what the oscillator
+  // sounds at is sent once, when it changes.
+  void putBack(const SoundState& target) override;
   void addToTabChain(QList<QWidget*>& chain) const override;
 
  private:
