@@ -11,7 +11,7 @@
 #include "alsa/AlsaVmSupport.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 
 namespace rotavox {
 namespace {

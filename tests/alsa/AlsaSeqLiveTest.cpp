@@ -13,8 +13,8 @@
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
 #include "core/midi/Pacing.h"
-#include "platform/midi/AlsaSeqRules.h"
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqRules.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 #include "alsa/AlsaVmSupport.h"
 
 namespace rotavox {

@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "core/midi/MidiLink.h"
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 #include "alsa/AlsaVmSupport.h"
 #include "ui/common/AppContext.h"
 #include "ui/editor/MainWindow.h"

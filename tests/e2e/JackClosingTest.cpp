@@ -14,7 +14,7 @@
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
 #include "e2e/E2eSupport.h"
-#include "platform/midi/JackService.h"
+#include "platform/midi/jack/JackService.h"
 #include "platform/midi/OutputQueue.h"
 
 namespace rotavox {

@@ -23,7 +23,7 @@
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
 #include "e2e/E2eSupport.h"
-#include "platform/midi/JackService.h"
+#include "platform/midi/jack/JackService.h"
 #include "platform/midi/NoMidiService.h"
 #include "ui/ProgramEnding.h"
 #include "ui/common/AppContext.h"

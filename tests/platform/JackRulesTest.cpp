@@ -1,4 +1,4 @@
-#include "platform/midi/JackRules.h"
+#include "platform/midi/jack/JackRules.h"
 
 #include <gtest/gtest.h>
 
