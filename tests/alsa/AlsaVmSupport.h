@@ -402,25 +402,4 @@ inline std::string firstDifference(const std::vector<std::uint32_t>& got, const 
   return {};
 }
 
-// The earliest each message may reach the wire under the pacing rule, measured from the
-// message before: any run of messages from j to k took at least (bytes of j..k - burst) / rate.
-// Returns the worst shortfall in seconds over all runs: 0 when the rule held, and otherwise
-// how much earlier than allowed some run arrived.
-inline double worstPacingShortfall(const std::vector<RawMidiReader::Arrival>& got, double bytesPerSecond,
-                                   double burstBytes) {
-  // t_k - t_j >= (B_k - B_{j-1} - burst) / rate  <=>  t_k - B_k/rate >= t_j - B_{j-1}/rate - burst/rate.
-  double worst = 0.0;
-  double bestEarlier = -1e300;  // max over j <= k of t_j - B_{j-1}/rate
-  double bytes = 0.0;
-  const Clock::time_point origin = got.empty() ? Clock::time_point{} : got.front().at;
-  for (const RawMidiReader::Arrival& a : got) {
-    const double t = std::chrono::duration<double>(a.at - origin).count();
-    bestEarlier = std::max(bestEarlier, t - bytes / bytesPerSecond);
-    bytes += shortMessageBytes(a.message);
-    const double shortfall = bestEarlier - burstBytes / bytesPerSecond - (t - bytes / bytesPerSecond);
-    worst = std::max(worst, shortfall);
-  }
-  return worst;
-}
-
 }  // namespace rotavox::alsavm

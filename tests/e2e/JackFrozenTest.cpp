@@ -1,6 +1,6 @@
-// Closing JACK outputs against a real JACK server: every message reaches the receiver exactly
-// once and in order, whichever way the output is closed; closing and a full queue never hold
-// the caller; a frozen server is answered for within a bounded time.
+// A JACK server that stops answering (SIGSTOP) while outputs send: every call is answered for
+// within a bounded time, and a server that goes on again delivers each message once. How
+// closing delivers every message once is promised by every backend (tests/contract).
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,20 +15,12 @@
 #include "core/midi/MidiLink.h"
 #include "e2e/E2eSupport.h"
 #include "platform/midi/jack/JackService.h"
-#include "platform/midi/OutputQueue.h"
 
 namespace rotavox {
 namespace {
 
 using namespace std::chrono_literals;
 using jacktest::Receiver;
-
-// Distinct-looking Control Changes, numbered from `first`.
-std::vector<std::uint32_t> controlChanges(int count, int first = 0) {
-  std::vector<std::uint32_t> out;
-  for (int i = first; i < first + count; ++i) out.push_back(controlChange(i % 16, (i / 16) % 120, i % 128));
-  return out;
-}
 
 std::vector<std::uint32_t> panicSweep(int channel = 0) {
   std::vector<std::uint32_t> out;
@@ -58,130 +50,6 @@ void settle(JackService& service, const Receiver& observer, const std::vector<st
   EXPECT_EQ(service.pendingMessages(), 0u) << "still queued after " << limit.count() << " s";
   EXPECT_TRUE(portsGone()) << "a closed output's port is still registered";
   std::this_thread::sleep_for(200ms);
-}
-
-class JackClosing : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!jacktest::serverReachable()) GTEST_SKIP() << "no JACK server can be reached";
-    a = std::make_unique<Receiver>("rv-close-a");
-    b = std::make_unique<Receiver>("rv-close-b");
-    ASSERT_TRUE(a->ok() && b->ok());
-    service = JackService::open("RotavoxClosing");
-    ASSERT_NE(service, nullptr);
-  }
-
-  MidiHandle open(const Receiver& r) {
-    MidiHandle h = kNoMidiHandle;
-    EXPECT_EQ(service->openOut(findOutput(*service, r.portName()), h), kMidiOk);
-    return h;
-  }
-  void send(MidiHandle h, const std::vector<std::uint32_t>& messages) {
-    for (std::uint32_t m : messages) ASSERT_EQ(service->sendShort(h, m), kMidiOk);
-  }
-
-  std::unique_ptr<Receiver> a;
-  std::unique_ptr<Receiver> b;
-  std::unique_ptr<JackService> service;
-};
-
-// A close right behind a burst, ten times over: the close finds the last messages in the port's
-// buffer of the current cycle. A copy of that buffer must never reach the receiver.
-TEST_F(JackClosing, BurstThenCloseTenTimesDeliversEachMessageOnce) {
-  std::vector<std::uint32_t> expected;
-  std::vector<std::string> closed;
-  for (int round = 0; round < 10; ++round) {
-    const MidiHandle h = open(*a);
-    closed.push_back(service->ownPortName(h));
-    const std::vector<std::uint32_t> burst = controlChanges(200, round * 200);
-    send(h, burst);
-    expected.insert(expected.end(), burst.begin(), burst.end());
-    ASSERT_EQ(service->closeOut(h), kMidiOk);
-  }
-  settle(*service, *a, closed, 30s);
-  const std::vector<std::uint32_t> got = received(*a);
-  EXPECT_EQ(got, expected) << firstDifference(got, expected);
-}
-
-TEST_F(JackClosing, PanicThenCloseDeliversTheSweepOnce) {
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  link.state().MidiOutDevice = findOutput(*service, a->portName());
-  link.state().MidiChannel = 2;
-  link.SwitchMidiOut("open");
-  const std::string own = service->ownPortName(link.state().MidiOutHandle);
-  link.SendPanic();
-  link.SwitchMidiOut("close");
-  settle(*service, *a, {own}, 30s);
-  const std::vector<std::uint32_t> got = received(*a);
-  EXPECT_EQ(got, panicSweep(2)) << firstDifference(got, panicSweep(2));
-  EXPECT_TRUE(boxes.texts().empty());
-}
-
-// Closing stops taking messages but does not wait for the queue: what is queued goes out in
-// the background, and a new opening of the same port sends only after it.
-TEST_F(JackClosing, CloseReturnsWithTheQueueStillGoingOutAndAReopenSendsAfterIt) {
-  const MidiHandle first = open(*a);
-  const std::string own = service->ownPortName(first);
-  const std::vector<std::uint32_t> queued = controlChanges(4000);
-  send(first, queued);
-  ASSERT_EQ(service->closeOut(first), kMidiOk);
-  const std::size_t left = service->pendingMessages();
-  EXPECT_GT(left, 2000u) << "the close waited for the queue";
-  EXPECT_NE(service->sendShort(first, controlChange(0, 1, 1)), kMidiOk) << "a closed output took a message";
-
-  const MidiHandle second = open(*a);
-  ASSERT_NE(second, first);
-  const std::vector<std::uint32_t> sweep = panicSweep();
-  send(second, sweep);
-  EXPECT_GE(service->pendingMessages(), left) << "the closed output's messages no longer count";
-  ASSERT_EQ(service->closeOut(second), kMidiOk);
-  settle(*service, *a, {own}, 30s);
-
-  std::vector<std::uint32_t> expected = queued;
-  expected.insert(expected.end(), sweep.begin(), sweep.end());
-  const std::vector<std::uint32_t> got = received(*a);
-  EXPECT_EQ(got, expected) << firstDifference(got, expected);
-}
-
-TEST_F(JackClosing, AnotherPortOpenedMeanwhileGetsOnlyItsOwnMessages) {
-  const MidiHandle toA = open(*a);
-  const std::string ownA = service->ownPortName(toA);
-  const std::vector<std::uint32_t> forA = controlChanges(3000);
-  send(toA, forA);
-  ASSERT_EQ(service->closeOut(toA), kMidiOk);
-  const MidiHandle toB = open(*b);
-  const std::string ownB = service->ownPortName(toB);
-  const std::vector<std::uint32_t> forB = controlChanges(500, 7000);
-  send(toB, forB);
-  ASSERT_EQ(service->closeOut(toB), kMidiOk);
-  settle(*service, *a, {ownA, ownB}, 30s);
-  EXPECT_EQ(received(*a), forA) << firstDifference(received(*a), forA);
-  EXPECT_EQ(received(*b), forB) << firstDifference(received(*b), forB);
-}
-
-// More than the queue holds, sent at once: the sender never waits for room, and nothing is
-// dropped.
-TEST_F(JackClosing, AFullQueueNeverHoldsTheSenderAndLosesNothing) {
-  const MidiHandle h = open(*a);
-  const std::string own = service->ownPortName(h);
-  const std::vector<std::uint32_t> flood = controlChanges(17000);
-  send(h, flood);
-  EXPECT_GT(service->pendingMessages(), OutputQueue::kDefaultCapacity) << "the sender waited for room";
-  ASSERT_EQ(service->closeOut(h), kMidiOk);
-  settle(*service, *a, {own}, 60s);
-  const std::vector<std::uint32_t> got = received(*a);
-  EXPECT_EQ(got, flood) << firstDifference(got, flood);
-}
-
-// The service ends with a full queue: it neither waits for the wire nor hangs.
-TEST_F(JackClosing, TheServiceEndsAtOnceWithMessagesStillQueued) {
-  const MidiHandle h = open(*a);
-  send(h, controlChanges(16000));
-  ASSERT_EQ(service->closeOut(h), kMidiOk);
-  auto ending = std::async(std::launch::async, [this] { service.reset(); });
-  EXPECT_EQ(ending.wait_for(5s), std::future_status::ready) << "ending the service waits for the queue";
-  EXPECT_LT(a->count(), 16000u);
 }
 
 // ---- A server of the test's own, frozen and resumed ---------------------------------------
