@@ -216,6 +216,29 @@ TEST_P(MidiContract, ThruCarriesTheKeyboardWhileOnAndNothingAfterItEnds) {
   }
 }
 
+// The main window's unload closes only the output and leaves the thru's input to the system:
+// the keyboard goes on reaching the instrument (another window keeps the program running)
+// until the settings dialog's next load closes the thru.
+TEST_P(MidiContract, ClosingTheOutputAloneLeavesTheThruCarryingUntilTheThruCloses) {
+  auto synth = backend->instrument(0);
+  auto keys = backend->keyboard();
+  RecordingPresenter boxes;
+  MidiLink link(*service, boxes);
+  link.state().MidiInDevice = inputOf(keys->portName());
+  openOutput(link, *synth);
+  link.SwitchMidiThru("open");
+  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
+
+  link.SwitchMidiOut("close");
+  ASSERT_TRUE(keys->play({noteOn(0, 60, 100)}));
+  EXPECT_TRUE(synth->waitFor(1, 5s)) << "closing the output ended the thru";
+  link.SwitchMidiThru("close");
+  ASSERT_TRUE(keys->play({noteOn(0, 62, 100)}));
+  synth->settle(500ms);
+  EXPECT_EQ(synth->messages(), std::vector<std::uint32_t>{noteOn(0, 60, 100)});
+  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
+}
+
 TEST_P(MidiContract, AConnectionMadeOutsideOutlivesTheThruThatUsedIt) {
   auto synth = backend->instrument(0);
   auto keys = backend->keyboard();

@@ -46,8 +46,11 @@ TEST_P(WindowsContract, PanicButtonReachesTheInstrumentChosenInTheSettingsDialog
   ASSERT_TRUE(synth->waitFor(sweep.size() + 2, 5s)) << "the thru was not made again";
   EXPECT_EQ(synth->messages().back(), noteOn(0, 64, 90));
 
+  // Closing the main window closes the output; the thru goes on while the program runs.
   program.window.close();
   EXPECT_EQ(program.link.state().MidiOutHandle, kNoMidiHandle) << "the main window's unload did not close the output";
+  ASSERT_TRUE(keys->play({noteOn(0, 65, 90)}));
+  EXPECT_TRUE(synth->waitFor(sweep.size() + 3, 5s)) << "closing the main window ended the thru";
   EXPECT_TRUE(program.boxes.texts().empty()) << program.boxes.texts().front();
 }
 

@@ -71,24 +71,6 @@ TEST_F(JackE2E, ListsOtherProgramsPortsSortedAndLeavesItsOwnOut) {
   }
 }
 
-// The main window's unload closes only the output: the thru into it ends with it.
-TEST_F(JackE2E, ClosingTheOutputEndsTheThruIntoIt) {
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
-  link.state().MidiInDevice = findInput(*service, sender->portName());
-  link.state().MidiChannel = 0;
-  ASSERT_GE(link.state().MidiOutDevice, 0);
-  ASSERT_GE(link.state().MidiInDevice, 0);
-  link.SwitchMidiOut("open");
-  link.SwitchMidiThru("open");
-  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  EXPECT_TRUE(connected(*sender, receiver->portName()));
-  link.SwitchMidiOut("close");
-  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  EXPECT_FALSE(connected(*sender, receiver->portName()));
-}
-
 TEST_F(JackE2E, VirtualPortWaitsUnconnectedForOtherProgramsToConnect) {
   MidiHandle out = kNoMidiHandle;
   ASSERT_EQ(service->openOut(static_cast<int>(service->outDeviceCount()), out), kMidiOk);

@@ -37,9 +37,6 @@ class ThruLinks {
   std::vector<Link> takeFrom(MidiHandle in) {
     return takeIf([&](const Link& l) { return l.in == in; });
   }
-  std::vector<Link> takeInto(MidiHandle out) {
-    return takeIf([&](const Link& l) { return l.out == out; });
-  }
   std::vector<Link> takeAll() { return std::exchange(links_, {}); }
   // Drops links without returning them (their port went away, and the system with it).
   template <class Pred>

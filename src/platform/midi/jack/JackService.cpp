@@ -136,9 +136,11 @@ MidiResult JackService::openOut(int device, MidiHandle& handle) {
   return answer->result;
 }
 
+// The thru into the output stays: it runs between the keyboard's and the instrument's ports,
+// and the program leaves it to the system until it closes the thru's input (the settings
+// dialog's next load) or ends.
 MidiResult JackService::closeOut(MidiHandle handle) {
   JackClient& d = *impl_;
-  std::vector<JackClient::Link> ending;
   {
     const std::lock_guard<std::mutex> lock(d.mu);
     const auto it = d.outputs.find(handle);
@@ -150,11 +152,8 @@ MidiResult JackService::closeOut(MidiHandle handle) {
     it->second->stage = JackOutputStage::Closing;
     d.closed.push_back(it->second);
     d.outputs.erase(it);
-    // Closing an output ends the thru into it, as it does with a MIDI cable.
-    ending = d.links.takeInto(handle);
   }
   d.wakeForCare();
-  d.removeLinksWaiting(std::move(ending));
   return kMidiOk;
 }
 
