@@ -4,6 +4,7 @@
 #include "platform/midi/jack/JackClient.h"
 
 #include <algorithm>
+#include <map>
 
 namespace rotavox {
 
@@ -13,6 +14,11 @@ namespace {
 
 // libjack writes its complaints to stderr; the program keeps no log.
 void quiet(const char*) {}
+
+// Servers with an opening still waiting that the program gave up on, by name ("" for the
+// default one): asking such a server for another client would only wait again.
+std::mutex hangingMu;
+std::map<std::string, int> hangingOpens;
 
 // How often the JACK thread looks after closed outputs and waiting messages while there are
 // any: a message leaves the wire about every millisecond, the ring holds many seconds of them.
@@ -26,7 +32,8 @@ std::shared_ptr<JackClient> JackClient::openInTime(const std::string& clientName
   jack_set_info_function(quiet);
   // A server that does not answer would hold the caller in jack_client_open for as long as it
   // is stopped: the client is opened on a thread of its own, and given up after the answer
-  // limit. A client that comes later is ended again by that thread.
+  // limit. A client that comes later is ended again by that thread. While such an opening of
+  // the same server still waits, another fails at once: it would only wait again.
   struct Attempt {
     std::mutex mu;
     std::condition_variable done;
@@ -34,11 +41,20 @@ std::shared_ptr<JackClient> JackClient::openInTime(const std::string& clientName
     bool abandoned = false;
     std::shared_ptr<JackClient> client;
   };
+  const std::string key = server.value_or("");
+  {
+    const std::lock_guard<std::mutex> lock(hangingMu);
+    if (hangingOpens.count(key) > 0) return nullptr;
+  }
   auto attempt = std::make_shared<Attempt>();
-  std::thread([attempt, clientName, server] {
+  std::thread([attempt, clientName, server, key] {
     std::shared_ptr<JackClient> client = open(clientName, server);
     std::unique_lock<std::mutex> lock(attempt->mu);
     if (attempt->abandoned) {
+      {
+        const std::lock_guard<std::mutex> hanging(hangingMu);
+        if (--hangingOpens[key] == 0) hangingOpens.erase(key);
+      }
       lock.unlock();
       if (client) client->end();
       return;
@@ -50,6 +66,8 @@ std::shared_ptr<JackClient> JackClient::openInTime(const std::string& clientName
   std::unique_lock<std::mutex> lock(attempt->mu);
   if (!attempt->done.wait_for(lock, kAnswerLimit, [&] { return attempt->answered; })) {
     attempt->abandoned = true;
+    const std::lock_guard<std::mutex> hanging(hangingMu);
+    ++hangingOpens[key];
     return nullptr;
   }
   return std::move(attempt->client);
@@ -99,7 +117,7 @@ void JackClient::end() {
     ending = true;
   }
   jobsWake.notify_all();
-  const auto limit = notAnswering.load() ? std::chrono::milliseconds(0) : kAnswerLimit;
+  const auto limit = notAnswering.load() || !answering() ? std::chrono::milliseconds(0) : kAnswerLimit;
   if (ended.wait_for(limit) == std::future_status::ready)
     worker.join();
   else

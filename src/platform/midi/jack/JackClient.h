@@ -83,13 +83,22 @@ class JackClient {
     if (notAnswering.load(std::memory_order_acquire)) return std::nullopt;
     auto task = std::make_shared<std::packaged_task<T()>>(std::move(job));
     std::future<T> answer = task->get_future();
-    post([task] { (*task)(); });
+    // Whichever comes second, the answer or the caller giving up, tells that it was given up.
+    auto settled = std::make_shared<std::atomic<bool>>(false);
+    post([this, task, settled] {
+      (*task)();
+      if (settled->exchange(true)) unanswered.fetch_sub(1, std::memory_order_acq_rel);
+    });
     if (answer.wait_for(kAnswerLimit) != std::future_status::ready) {
       notAnswering.store(true, std::memory_order_release);
+      if (!settled->exchange(true)) unanswered.fetch_add(1, std::memory_order_acq_rel);
       return std::nullopt;
     }
     return answer.get();
   }
+  // False while a call that was given up on is still outstanding, or while messages wait and
+  // the server has begun no cycle for kAnswerLimit (the program's thread).
+  bool answering() const;
   // Asks the JACK thread to look after closed outputs and waiting messages.
   void wakeForCare();
 
@@ -120,6 +129,7 @@ class JackClient {
   std::uint32_t driverVersion = 0;
   std::atomic<bool> serverGone{false};    // the server shut down or went away
   std::atomic<bool> notAnswering{false};  // a call waited longer than kAnswerLimit
+  std::atomic<int> unanswered{0};         // calls given up on that the server has not answered yet
   std::unique_ptr<JackProcess> rt;        // the real-time side
 
   // Guards everything below. Never held while calling the JACK server, since the server's
@@ -136,6 +146,7 @@ class JackClient {
   bool inListed = false;
   MidiHandle nextHandle = 1;
   std::map<MidiResult, std::string> texts;  // the text of the last failure with each code
+  mutable jackrules::StallWatch stallWatch{std::chrono::duration<double>(kAnswerLimit).count()};
 
  private:
   // ---- The JACK thread (JackClient.cpp) -----------------------------------------------------

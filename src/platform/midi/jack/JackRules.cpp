@@ -153,6 +153,16 @@ ConnectOutcome connectOutcome(int rc, bool serverGone, bool portsStillThere) {
   return {kConnectRefused, false};
 }
 
+bool StallWatch::stalled(std::uint64_t cycles, bool waiting, double now) {
+  if (!waiting || !watching_ || cycles != cycles_) {
+    watching_ = waiting;
+    cycles_ = cycles;
+    since_ = now;
+    return false;
+  }
+  return now - since_ >= limit_;
+}
+
 double frameInCycle(double dueSeconds, double cycleStart, double rate) {
   // A due time a hair past a frame boundary (rounding) counts as that frame.
   return std::max(0.0, std::ceil(dueSeconds * rate - cycleStart - 1e-6));

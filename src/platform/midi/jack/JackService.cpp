@@ -39,6 +39,17 @@ std::shared_ptr<JackOutput> JackClient::findOutput(MidiHandle handle) const {
   return it == outputs.end() ? nullptr : it->second;
 }
 
+bool JackClient::answering() const {
+  if (unanswered.load(std::memory_order_acquire) > 0) return false;
+  if (gone()) return true;  // gone, not silent: nothing waits for it
+  const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  const std::lock_guard<std::mutex> lock(mu);
+  bool waiting = false;
+  for (const auto& [handle, out] : outputs) waiting = waiting || out->queue().size() > 0;
+  for (const std::shared_ptr<JackOutput>& out : closed) waiting = waiting || out->queue().size() > 0;
+  return !stallWatch.stalled(rt->passesBegun(), waiting, now);
+}
+
 void JackClient::removeLinksWaiting(std::vector<Link> made) {
   if (made.empty() || unusable()) return;
   ask<bool>([this, made = std::move(made)] {
@@ -73,6 +84,8 @@ std::size_t JackService::queuedMessages(MidiHandle out) const {
   const std::shared_ptr<JackOutput> o = impl_->findOutput(out);
   return o ? o->queue().size() : 0;
 }
+
+bool JackService::answering() const { return impl_->answering(); }
 
 std::size_t JackService::pendingMessages() const {
   const JackClient& d = *impl_;

@@ -67,6 +67,7 @@ class JackService : public MidiService {
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "JACK"; }
   bool systemGone() const override { return !alive(); }
+  bool answering() const override;
   std::size_t pendingMessages() const override;
 
   // The name the server gave this client: the one asked for, or that name with a number.
