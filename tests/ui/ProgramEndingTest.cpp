@@ -263,6 +263,35 @@ TEST(ProgramEnding, QueuedMessagesAreSentBeforeTheProgramEnds) {
   }
 }
 
+// The MIDI system stops answering while the note counts (a JACK server stopped with SIGSTOP):
+// the note says so and offers to quit at once, instead of counting on for ever; should the
+// system answer again, it counts on.
+TEST(ProgramEnding, TheNoteSaysWhenTheMidiSystemDoesNotAnswer) {
+  Running run;
+  run.service.pending = 4558;
+  run.window.findChild<QAction*>("Menu_Quit")->trigger();
+  QPointer<QueuedMessagesNote> note = run.ending.note();
+  ASSERT_NE(note, nullptr);
+
+  run.service.answers = false;
+  run.service.pending = 0;  // a service may count nothing more once its system does not answer
+  note->refresh();
+  EXPECT_EQ(note->text()->text(),
+            "The MIDI system does not answer: 4558 queued MIDI messages cannot be sent. Quit now, or wait until it "
+            "answers.");
+  EXPECT_FALSE(run.ending.hasEnded()) << "ended as if the messages had gone out";
+  EXPECT_TRUE(note->quitButton()->isEnabled());
+
+  run.service.answers = true;
+  run.service.pending = 4000;
+  note->refresh();
+  EXPECT_EQ(note->text()->text(), QString::fromUtf8("Sending 4000 queued MIDI messages\u2026"));
+  run.service.answers = false;
+  note->refresh();
+  QTest::mouseClick(note->quitButton(), Qt::LeftButton);
+  EXPECT_TRUE(run.ending.hasEnded());
+}
+
 // The note counts on its own timer: the application's loop ends once the queue is empty.
 TEST(ProgramEnding, TheNoteEndsTheProgramByItselfWhenTheQueueEmpties) {
   Running run;
