@@ -4,6 +4,11 @@
 // Quit note takes to say that the server does not answer. The goal: no action waits more than
 // once, about a second in all. Starts a JACK server of its own (dummy driver).
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -127,6 +132,41 @@ int main(int argc, char** argv) {
     timed("ending the program", [&] { run.reset(); });
   }
   server.resume();
+  std::printf("The receiving program stopped (SIGSTOP) in the middle of a Panic:\n");
+  {
+    const pid_t dump = fork();
+    if (dump == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execlp("jack_midi_dump", "jack_midi_dump", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::optional<Running> run;
+    run.emplace();
+    run->windows.start();
+    run->windows.chooseAndClose("midi-monitor:input");
+    MainWindow& window = run->windows.window;
+    timed("Panic", [&] { QTest::mouseClick(window.findChild<QPushButton*>("Panic"), Qt::LeftButton); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(dump, SIGSTOP);
+    timed("Panic again", [&] { QTest::mouseClick(window.findChild<QPushButton*>("Panic"), Qt::LeftButton); });
+    timed("opening the MIDI settings", [&] { window.Menu_Midisettings_Click(); });
+    timed("their Close", [&] { pressClose(window); });
+    timed("Panic", [&] { QTest::mouseClick(window.findChild<QPushButton*>("Panic"), Qt::LeftButton); });
+    timed("File > Quit", [&] { window.findChild<QAction*>("Menu_Quit")->trigger(); });
+    if (QueuedMessagesNote* note = window.ending()->note()) {
+      const Clock::time_point shown = Clock::now();
+      std::printf("  the note showed \"%s\"\n", note->text()->text().toStdString().c_str());
+      while (Clock::now() - shown < std::chrono::seconds(3)) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      std::printf("  3 s later: \"%s\"\n", note->text()->text().toStdString().c_str());
+      timed("Quit now", [&] { QTest::mouseClick(note->quitButton(), Qt::LeftButton); });
+    }
+    timed("ending the program", [&] { run.reset(); });
+    kill(dump, SIGKILL);
+    waitpid(dump, nullptr, 0);
+  }
   std::printf("worst wait of one action: %.1f ms (goal: one wait at most, about 1000 ms)\n", worst);
   return 0;
 }
