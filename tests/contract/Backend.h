@@ -105,6 +105,24 @@ struct BackendParam {
 inline void PrintTo(const BackendParam& p, std::ostream* os) { *os << p.name; }
 inline std::string backendName(const ::testing::TestParamInfo<BackendParam>& info) { return info.param.name; }
 
+// Device number of the output / input port with this name, -1 if not listed.
+inline int findOutput(MidiService& s, const std::string& name) {
+  const unsigned n = s.outDeviceCount();
+  for (unsigned i = 0; i < n; ++i) {
+    MidiOutCaps caps;
+    if (s.outCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+inline int findInput(MidiService& s, const std::string& name) {
+  const unsigned n = s.inDeviceCount();
+  for (unsigned i = 0; i < n; ++i) {
+    MidiInCaps caps;
+    if (s.inCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 // ---- Messages --------------------------------------------------------------------------------
 
 // Distinct-looking Control Changes, numbered from `first`.

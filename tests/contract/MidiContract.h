@@ -27,23 +27,8 @@ class MidiContract : public ::testing::TestWithParam<BackendParam> {
     ASSERT_NE(service, nullptr) << "the MIDI service did not open";
   }
 
-  // Device number of the output / input port with this name, -1 if not listed.
-  int outputOf(const std::string& name) {
-    const unsigned n = service->outDeviceCount();
-    for (unsigned i = 0; i < n; ++i) {
-      MidiOutCaps caps;
-      if (service->outCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
-    }
-    return -1;
-  }
-  int inputOf(const std::string& name) {
-    const unsigned n = service->inDeviceCount();
-    for (unsigned i = 0; i < n; ++i) {
-      MidiInCaps caps;
-      if (service->inCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
-    }
-    return -1;
-  }
+  int outputOf(const std::string& name) { return findOutput(*service, name); }
+  int inputOf(const std::string& name) { return findInput(*service, name); }
 
   // Opens the output to the instrument through the program's MIDI layer, as the settings
   // dialog's Close does.

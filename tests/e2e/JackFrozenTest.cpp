@@ -22,13 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 using jacktest::Receiver;
 
-std::vector<std::uint32_t> panicSweep(int channel = 0) {
-  std::vector<std::uint32_t> out;
-  for (int pass = 0; pass < 16; ++pass)
-    for (int note = 1; note <= 127; ++note) out.push_back(noteOn(channel, note, 0));
-  return out;
-}
-
 std::vector<std::uint32_t> received(const Receiver& r) {
   std::vector<std::uint32_t> out;
   for (const Receiver::Event& e : r.events()) out.push_back(e.shortMessage());
