@@ -13,7 +13,7 @@
 #include "alsa/AlsaVmSupport.h"
 #include "core/midi/MidiLink.h"
 #include "core/midi/Pacing.h"
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
-#include "platform/midi/JackService.h"
+#include "platform/midi/jack/JackService.h"
 
 namespace {
 

@@ -74,7 +74,8 @@ void ProgramEnding::endWhenSent() {
     end();
     return;
   }
-  note_ = new QueuedMessagesNote([this] { return midi_.service().pendingMessages(); });
+  note_ = new QueuedMessagesNote([this] { return midi_.service().pendingMessages(); },
+                                 [this] { return midi_.service().answering(); });
   connect(note_, &QueuedMessagesNote::emptied, this, &ProgramEnding::end);
   connect(note_, &QueuedMessagesNote::quitAtOnce, this, &ProgramEnding::end);
   note_->show();

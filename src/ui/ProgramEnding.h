@@ -12,7 +12,8 @@ class MidiLink;
 // When and how the program ends. It ends when the last of its windows has closed (the main
 // window and every window that belongs to it; closing the main window leaves the others
 // open), or at once by the Quit command. With MIDI messages still queued it first shows a
-// note that counts them down, with a way to quit at once, and ends when the queue is empty.
+// note that counts them down, with a way to quit at once, and ends when the queue is empty;
+// while the MIDI system does not answer, the note says so and waits for the user.
 class ProgramEnding : public QObject {
   Q_OBJECT
  public:

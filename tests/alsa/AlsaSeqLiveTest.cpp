@@ -1,7 +1,9 @@
 // The sequencer service against a live kernel sequencer with a virtual MIDI card: what the
 // program sends to port "VirMIDI 0-0" is read back as bytes from /dev/snd/midiC0D0, exactly
 // what a USB interface would put on the wire; bytes written into /dev/snd/midiC0D1 play the
-// keyboard behind the thru. scripts/test-alsa runs these in a virtual machine.
+// keyboard behind the thru. scripts/test-alsa runs these in a virtual machine. What every MIDI
+// service promises is tested in tests/contract, instantiated here for the sequencer; these are
+// the sequencer's own: its port lists, a card that is removed, a receiver that stops reading.
 
 #include <gtest/gtest.h>
 
@@ -13,9 +15,11 @@
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
 #include "core/midi/Pacing.h"
-#include "platform/midi/AlsaSeqRules.h"
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqRules.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 #include "alsa/AlsaVmSupport.h"
+#include "contract/AlsaBackend.h"
+#include "contract/MidiContract.h"
 
 namespace rotavox {
 namespace {
@@ -23,11 +27,6 @@ namespace {
 using namespace alsavm;
 
 constexpr const char* kClient = "Rotavox test";
-
-// How much the reader's own scheduling may make a run of messages look faster than it was
-// sent: in a virtual machine on a busy host a thread can wait a quarter of a second to run.
-// A sender without pacing delivers the whole sweep some 1.5 s too early.
-constexpr double kReaderSlackSeconds = 0.25;
 
 class AlsaLive : public ::testing::Test {
  protected:
@@ -114,129 +113,6 @@ TEST_F(AlsaLive, PortListsAreAconnectsInClientAndPortOrderWithTheOwnPortLast) {
   EXPECT_EQ(keyboard.driverVersion, libraryVersion());
 }
 
-TEST_F(AlsaLive, PanicArrivesOnTheWireCompleteInOrderOnceAndNoFasterThanTheCable) {
-  RawMidiReader wire(rawMidiPath(0));
-  ASSERT_TRUE(wire.ok());
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  openOutput(link, virmidiPortName(0), 5);
-
-  link.SendPanic();
-  const std::vector<std::uint32_t> sweep = panicSweep(5);
-  ASSERT_TRUE(wire.waitFor(sweep.size(), 30s)) << "only " << wire.count() << " of 2032 arrived";
-  wire.settle();
-  const std::vector<std::uint32_t> got = wire.messages();
-  EXPECT_EQ(firstDifference(got, sweep), "");
-  EXPECT_LE(worstPacingShortfall(wire.arrivals(), WirePacer::kWireBytesPerSecond, WirePacer::kBurstBytes),
-            kReaderSlackSeconds)
-      << "a run of messages reached the wire faster than the pacing allows";
-  link.SwitchMidiOut("close");
-  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-}
-
-TEST_F(AlsaLive, TenThousandControlChangesHandedOverBackToBackAllArriveInOrderOnce) {
-  RawMidiReader wire(rawMidiPath(0));
-  ASSERT_TRUE(wire.ok());
-  MidiHandle out = kNoMidiHandle;
-  ASSERT_EQ(service->openOut(findOutput(*service, virmidiPortName(0)), out), kMidiOk);
-  std::vector<std::uint32_t> sent;
-  for (int i = 0; i < 10000; ++i) sent.push_back(controlChange(i % 16, (i / 16) % 120, i % 128));
-  for (std::uint32_t m : sent) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
-  // 30 000 bytes at 3125 a second: about ten seconds on the wire.
-  ASSERT_TRUE(wire.waitFor(sent.size(), 60s)) << "only " << wire.count() << " of 10000 arrived";
-  wire.settle();
-  EXPECT_EQ(firstDifference(wire.messages(), sent), "");
-  EXPECT_EQ(service->closeOut(out), kMidiOk);
-}
-
-// ---- The thru ---------------------------------------------------------------------------------
-
-// How the thru ends.
-struct ThruEnd {
-  const char* name;
-  void (*end)(MidiLink&, std::unique_ptr<MidiService>&);
-};
-void PrintTo(const ThruEnd& e, std::ostream* os) { *os << e.name; }
-
-class AlsaThru : public AlsaLive, public ::testing::WithParamInterface<ThruEnd> {};
-
-TEST_P(AlsaThru, CarriesTheKeyboardWhileOnAndNothingAfterItEnds) {
-  RawMidiReader wire(rawMidiPath(0));
-  ASSERT_TRUE(wire.ok());
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  link.state().MidiInDevice = findInput(*service, virmidiPortName(1));
-  ASSERT_GE(link.state().MidiInDevice, 0);
-  openOutput(link, virmidiPortName(0));
-  link.SwitchMidiThru("open");
-  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-
-  const std::vector<std::uint32_t> chord = {noteOn(0, 60, 100), noteOn(0, 64, 100), noteOn(0, 67, 100)};
-  ASSERT_TRUE(writeRawMidi(rawMidiPath(1), chord));
-  ASSERT_TRUE(wire.waitFor(3, 5s)) << "the keyboard did not reach the instrument";
-  EXPECT_EQ(wire.messages(), chord);
-
-  GetParam().end(link, service);
-  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  ASSERT_TRUE(writeRawMidi(rawMidiPath(1), {noteOn(0, 72, 100)}));
-  wire.settle(500ms);
-  EXPECT_EQ(wire.messages(), chord) << "the keyboard still reaches the instrument";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    AlsaLive, AlsaThru,
-    ::testing::Values(ThruEnd{"ThruClose", [](MidiLink& l, std::unique_ptr<MidiService>&) { l.SwitchMidiThru("close"); }},
-                      // The settings dialog's load: the output first, then the thru.
-                      ThruEnd{"OutputThenThruClose",
-                              [](MidiLink& l, std::unique_ptr<MidiService>&) {
-                                l.SwitchMidiOut("close");
-                                l.SwitchMidiThru("close");
-                              }},
-                      // The program ends without closing anything.
-                      ThruEnd{"ServiceEnds", [](MidiLink&, std::unique_ptr<MidiService>& s) { s.reset(); }}),
-    [](const ::testing::TestParamInfo<ThruEnd>& info) { return info.param.name; });
-
-TEST_F(AlsaLive, SubscriptionMadeWithAconnectOutlivesTheThruThatUsedIt) {
-  const std::string from = "'Virtual Raw MIDI 0-1:0'";
-  const std::string to = "'Virtual Raw MIDI 0-0:0'";
-  std::string text;
-  ASSERT_TRUE(runCommand("aconnect " + from + " " + to, &text)) << text;
-  struct Undo {
-    std::string command;
-    ~Undo() { runCommand(command); }
-  } undo{"aconnect -d " + from + " " + to};
-
-  RawMidiReader wire(rawMidiPath(0));
-  ASSERT_TRUE(wire.ok());
-  std::size_t expected = 0;
-  const auto stillCarries = [&](int note) {
-    if (!writeRawMidi(rawMidiPath(1), {noteOn(0, note, 1)})) return false;
-    ++expected;
-    return wire.waitFor(expected, 5s) && wire.messages(expected - 1).at(0) == noteOn(0, note, 1);
-  };
-  {
-    RecordingPresenter boxes;
-    MidiLink link(*service, boxes);
-    link.state().MidiInDevice = findInput(*service, virmidiPortName(1));
-    openOutput(link, virmidiPortName(0));
-    link.SwitchMidiThru("open");
-    EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-    EXPECT_TRUE(stillCarries(40)) << "the subscription does not carry with the thru on";
-    link.SwitchMidiThru("close");
-    EXPECT_TRUE(stillCarries(41)) << "closing the thru removed the aconnect subscription";
-    link.SwitchMidiThru("open");
-    link.SwitchMidiOut("close");
-    link.SwitchMidiThru("close");
-    EXPECT_TRUE(stillCarries(42)) << "the dialog's close removed the aconnect subscription";
-    link.SwitchMidiThru("open");  // opens the output first
-    EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  }
-  service.reset();
-  EXPECT_TRUE(stillCarries(43)) << "the program's end removed the aconnect subscription";
-  wire.settle();
-  EXPECT_EQ(wire.count(), expected) << "a note arrived twice: the thru doubled the subscription";
-}
-
 // ---- Unplugging -------------------------------------------------------------------------------
 
 TEST_F(AlsaLive, CardRemovedWithMessagesQueuedFailsClearlyAndComesBackOnTheNextListing) {
@@ -295,39 +171,6 @@ TEST_F(AlsaLive, CardRemovedWithMessagesQueuedFailsClearlyAndComesBackOnTheNextL
   link.SwitchMidiOut("close");
 }
 
-TEST_F(AlsaLive, SynthProgramThatEndsWithMessagesQueuedTakesNothingMoreAndNeverBlocks) {
-  auto synth = std::make_unique<SeqClient>("Leaving synth");
-  ASSERT_TRUE(synth->ok());
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  openOutput(link, synth->portName());
-  for (int i = 0; i < 5; ++i) link.SendPanic();  // more than half a minute on the wire
-  synth->close();
-
-  // Far more than the queue holds: with the port gone none of it may wait.
-  const MidiHandle out = link.state().MidiOutHandle;
-  auto flood = std::async(std::launch::async, [&] {
-    MidiResult last = kMidiOk;
-    for (int i = 0; i < 40000; ++i) last = service->sendShort(out, noteOn(0, i % 127 + 1, 0));
-    return last;
-  });
-  ASSERT_EQ(flood.wait_for(30s), std::future_status::ready) << "sending to the gone port blocks";
-  EXPECT_EQ(flood.get(), alsaseq::kPortGone);
-  EXPECT_EQ(service->pendingMessages(), 0u);
-  auto closing = std::async(std::launch::async, [&] { link.SwitchMidiOut("close"); });
-  ASSERT_EQ(closing.wait_for(20s), std::future_status::ready) << "closing the gone output hangs";
-  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-
-  // The program starts again under the same name: listed anew, it opens and plays.
-  SeqClient back("Leaving synth");
-  ASSERT_TRUE(back.ok());
-  openOutput(link, back.portName());
-  link.SendControlChange(7, "100");
-  ASSERT_TRUE(back.readUntil(1, 5s));
-  EXPECT_EQ(back.messages(), std::vector<std::uint32_t>{controlChange(0, 7, 100)});
-  link.SwitchMidiOut("close");
-}
-
 // ---- A receiver without room ------------------------------------------------------------------
 
 // The sequencer refuses an event (EAGAIN) while the receiving program's input is full, and
@@ -372,4 +215,14 @@ TEST_F(AlsaLive, ReceiverThatStopsReadingLosesNothingButWhatTheKernelClearedAtIt
 }
 
 }  // namespace
+
+using contract::MidiContract;
+using contract::WindowsContract;
+INSTANTIATE_TEST_SUITE_P(Alsa, MidiContract,
+                         ::testing::Values(contract::BackendParam{"Alsa", [] { return std::unique_ptr<contract::Backend>(new contract::AlsaBackend); }}),
+                         contract::backendName);
+INSTANTIATE_TEST_SUITE_P(Alsa, WindowsContract,
+                         ::testing::Values(contract::BackendParam{"Alsa", [] { return std::unique_ptr<contract::Backend>(new contract::AlsaBackend); }}),
+                         contract::backendName);
+
 }  // namespace rotavox

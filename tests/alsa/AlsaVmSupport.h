@@ -30,6 +30,7 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiService.h"
+#include "contract/Backend.h"
 #include "support/RecordingPresenter.h"
 
 namespace rotavox::alsavm {
@@ -360,67 +361,9 @@ inline bool ensureCard() {
 
 using test::RecordingPresenter;
 
-// Device number of the output / input port with this name, -1 if not listed.
-inline int findOutput(MidiService& s, const std::string& name) {
-  const unsigned n = s.outDeviceCount();
-  for (unsigned i = 0; i < n; ++i) {
-    MidiOutCaps caps;
-    if (s.outCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
-  }
-  return -1;
-}
-inline int findInput(MidiService& s, const std::string& name) {
-  const unsigned n = s.inDeviceCount();
-  for (unsigned i = 0; i < n; ++i) {
-    MidiInCaps caps;
-    if (s.inCaps(static_cast<int>(i), caps) == kMidiOk && caps.name == name) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-// The Panic sweep as it must arrive: notes 1 to 127, sixteen times, velocity 0.
-inline std::vector<std::uint32_t> panicSweep(int channel) {
-  std::vector<std::uint32_t> sweep;
-  for (int pass = 0; pass < 16; ++pass)
-    for (int note = 1; note <= 127; ++note) sweep.push_back(noteOn(channel, note, 0));
-  return sweep;
-}
-
-// Where two message lists first differ, as a text for a failure; empty when they are equal.
-inline std::string firstDifference(const std::vector<std::uint32_t>& got, const std::vector<std::uint32_t>& expected) {
-  const std::size_t n = std::min(got.size(), expected.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    if (got[i] != expected[i]) {
-      char text[160];
-      std::snprintf(text, sizeof text, "message %zu is 0x%06X, expected 0x%06X (%zu received, %zu expected)", i,
-                    got[i], expected[i], got.size(), expected.size());
-      return text;
-    }
-  }
-  if (got.size() != expected.size())
-    return std::to_string(got.size()) + " messages received, " + std::to_string(expected.size()) + " expected";
-  return {};
-}
-
-// The earliest each message may reach the wire under the pacing rule, measured from the
-// message before: any run of messages from j to k took at least (bytes of j..k - burst) / rate.
-// Returns the worst shortfall in seconds over all runs: 0 when the rule held, and otherwise
-// how much earlier than allowed some run arrived.
-inline double worstPacingShortfall(const std::vector<RawMidiReader::Arrival>& got, double bytesPerSecond,
-                                   double burstBytes) {
-  // t_k - t_j >= (B_k - B_{j-1} - burst) / rate  <=>  t_k - B_k/rate >= t_j - B_{j-1}/rate - burst/rate.
-  double worst = 0.0;
-  double bestEarlier = -1e300;  // max over j <= k of t_j - B_{j-1}/rate
-  double bytes = 0.0;
-  const Clock::time_point origin = got.empty() ? Clock::time_point{} : got.front().at;
-  for (const RawMidiReader::Arrival& a : got) {
-    const double t = std::chrono::duration<double>(a.at - origin).count();
-    bestEarlier = std::max(bestEarlier, t - bytes / bytesPerSecond);
-    bytes += shortMessageBytes(a.message);
-    const double shortfall = bestEarlier - burstBytes / bytesPerSecond - (t - bytes / bytesPerSecond);
-    worst = std::max(worst, shortfall);
-  }
-  return worst;
-}
+using contract::findInput;
+using contract::findOutput;
+using contract::firstDifference;
+using contract::panicSweep;
 
 }  // namespace rotavox::alsavm

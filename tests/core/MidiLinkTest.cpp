@@ -322,8 +322,10 @@ class FadingService : public FakeService {
   }
   ~FadingService() override { log_.push_back("ended " + std::to_string(number_)); }
   bool systemGone() const override { return gone; }
+  bool answering() const override { return answers; }
   int number() const { return number_; }
   bool gone = false;
+  bool answers = true;
 
  private:
   int number_;
@@ -333,13 +335,19 @@ class FadingService : public FakeService {
 struct ServiceChoiceTest : ::testing::Test {
   std::vector<std::string> log;
   int made = 0;
-  MidiServiceHolder services{[this] { return std::make_unique<FadingService>(++made, log); }};
+  bool bornGone = false;  // a service without a MIDI system, as when none runs
+  MidiServiceHolder services{[this] {
+    auto s = std::make_unique<FadingService>(++made, log);
+    s->gone = bornGone;
+    return s;
+  }};
   Boxes boxes;
   MidiLink link{services, boxes};
   FadingService& current() { return static_cast<FadingService&>(link.service()); }
 };
 
 TEST_F(ServiceChoiceTest, ChosenOnceAndAgainOnlyWhenItsSystemHasGone) {
+  EXPECT_EQ(current().number(), 1);
   EXPECT_EQ(log, (std::vector<std::string>{"made 1"}));
   link.chooseServiceAgainIfGone();
   EXPECT_EQ(current().number(), 1) << "a service whose system runs is kept";
@@ -350,6 +358,31 @@ TEST_F(ServiceChoiceTest, ChosenOnceAndAgainOnlyWhenItsSystemHasGone) {
   // The old service ends before the new one is made: a client of the same system (a JACK
   // client's name) is free again for the new one.
   EXPECT_EQ(log, (std::vector<std::string>{"made 1", "ended 1", "made 2"}));
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 2);
+}
+
+// The start chooses the MIDI system once: the settings dialog's first load, which looks for a
+// system anew when the one chosen has none, makes that first choice itself. Looking twice would
+// wait twice for a JACK server that does not answer.
+TEST_F(ServiceChoiceTest, TheStartChoosesOnceEvenWithoutAMidiSystem) {
+  bornGone = true;
+  EXPECT_TRUE(log.empty()) << "chosen before anything needed MIDI";
+  link.chooseServiceAgainIfGone();  // the settings dialog's first load
+  EXPECT_EQ(log, (std::vector<std::string>{"made 1"}));
+  link.chooseServiceAgainIfGone();  // its next load: a system may run by now
+  EXPECT_EQ(log, (std::vector<std::string>{"made 1", "ended 1", "made 2"}));
+}
+
+// A system that does not answer (a stopped JACK server) counts as gone, but choosing anew would
+// only wait for it again: that waits until it answers.
+TEST_F(ServiceChoiceTest, NotChosenAgainWhileItsSystemDoesNotAnswer) {
+  link.chooseServiceAgainIfGone();
+  current().gone = true;
+  current().answers = false;
+  link.chooseServiceAgainIfGone();
+  EXPECT_EQ(current().number(), 1) << "chosen anew while the system does not answer";
+  current().answers = true;
   link.chooseServiceAgainIfGone();
   EXPECT_EQ(current().number(), 2);
 }

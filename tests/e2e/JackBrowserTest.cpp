@@ -19,7 +19,7 @@
 
 #include "core/midi/Messages.h"
 #include "e2e/E2eSupport.h"
-#include "platform/midi/JackService.h"
+#include "platform/midi/jack/JackService.h"
 #include "support/HandWrittenSounds.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/files/BrowserWindow.h"

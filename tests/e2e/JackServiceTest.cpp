@@ -1,5 +1,7 @@
 // The JACK MIDI service against a real JACK server: the one named by JACK_DEFAULT_SERVER
 // (scripts/test starts it), and for the server-death cases a private server of the test's own.
+// What every MIDI service promises is tested in tests/contract, instantiated here for JACK;
+// these are JACK's own: its port lists, its virtual port, its error texts, a server that ends.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +16,9 @@
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
 #include "e2e/E2eSupport.h"
-#include "platform/midi/JackService.h"
+#include "contract/JackBackend.h"
+#include "contract/MidiContract.h"
+#include "platform/midi/jack/JackService.h"
 
 namespace rotavox {
 namespace {
@@ -65,133 +69,6 @@ TEST_F(JackE2E, ListsOtherProgramsPortsSortedAndLeavesItsOwnOut) {
     EXPECT_EQ(mapper.name, service->clientName() + " virtual out");
     EXPECT_NE(mapper.driverVersion, 0u);
   }
-}
-
-TEST_F(JackE2E, PanicReachesTheReceiverCompleteInOrderAtTheWireRate) {
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
-  link.state().MidiChannel = 3;
-  ASSERT_GE(link.state().MidiOutDevice, 0);
-  link.SwitchMidiOut("open");
-  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
-
-  link.SendPanic();
-  ASSERT_TRUE(receiver->waitFor(2032, 10s)) << "only " << receiver->count() << " of 2032 arrived";
-  std::this_thread::sleep_for(50ms);
-  const std::vector<Receiver::Event> got = receiver->events();
-  ASSERT_EQ(got.size(), 2032u) << "more than the sweep arrived";
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    ASSERT_EQ(got[i].size, 3) << "message " << i;
-    ASSERT_EQ(got[i].shortMessage(), noteOn(3, static_cast<int>(i % 127) + 1, 0)) << "message " << i;
-  }
-  // 6096 bytes: the first 1024 at once, the rest at 3125 bytes a second.
-  const double seconds = static_cast<double>(got.back().frame - got.front().frame) / receiver->sampleRate();
-  EXPECT_GE(seconds, (2032 * 3 - 1024) / 3125.0 - 1.0 / receiver->sampleRate());
-  link.SwitchMidiOut("close");
-}
-
-TEST_F(JackE2E, ClosingRightAfterAPanicStillDeliversTheWholeSweep) {
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
-  link.state().MidiChannel = 0;
-  ASSERT_GE(link.state().MidiOutDevice, 0);
-  link.SwitchMidiOut("open");
-  ASSERT_NE(link.state().MidiOutHandle, kNoMidiHandle);
-
-  link.SendPanic();
-  link.SwitchMidiOut("close");  // as the settings dialog does when it opens
-  ASSERT_TRUE(receiver->waitFor(2032, 2s)) << "only " << receiver->count() << " of 2032 arrived";
-  const std::vector<Receiver::Event> got = receiver->events();
-  EXPECT_EQ(got.back().shortMessage(), noteOn(0, 127, 0));
-}
-
-// How the thru ends: the three ways the program ends it.
-struct ThruEnd {
-  const char* name;
-  void (*end)(MidiLink&);
-};
-void PrintTo(const ThruEnd& e, std::ostream* os) { *os << e.name; }
-
-class JackThru : public JackE2E, public ::testing::WithParamInterface<ThruEnd> {};
-
-TEST_P(JackThru, CarriesTheKeyboardWhileConnectedAndNothingAfterwards) {
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  link.state().MidiOutDevice = findOutput(*service, receiver->portName());
-  link.state().MidiInDevice = findInput(*service, sender->portName());
-  link.state().MidiChannel = 0;
-  ASSERT_GE(link.state().MidiOutDevice, 0);
-  ASSERT_GE(link.state().MidiInDevice, 0);
-  link.SwitchMidiOut("open");
-  link.SwitchMidiThru("open");
-  ASSERT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  EXPECT_TRUE(connected(*sender, receiver->portName()));
-
-  for (int n : {60, 64, 67}) sender->send(noteOn(0, n, 100));
-  ASSERT_TRUE(receiver->waitFor(3, 2s));
-  const std::vector<Receiver::Event> got = receiver->events();
-  ASSERT_EQ(got.size(), 3u);
-  EXPECT_EQ(got[0].shortMessage(), noteOn(0, 60, 100));
-  EXPECT_EQ(got[2].shortMessage(), noteOn(0, 67, 100));
-
-  GetParam().end(link);
-  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-  EXPECT_FALSE(connected(*sender, receiver->portName()));
-  sender->send(noteOn(0, 72, 100));
-  const auto end = std::chrono::steady_clock::now() + 2s;
-  while (!sender->flushed() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(50ms);  // several periods
-  EXPECT_EQ(receiver->count(), 3u) << "a note came through after the thru was ended";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    JackE2E, JackThru,
-    ::testing::Values(
-        ThruEnd{"ThruClose", [](MidiLink& l) { l.SwitchMidiThru("close"); }},
-        // The settings dialog's load: the output first, so the thru close skips its disconnect.
-        ThruEnd{"OutputThenThruClose",
-                [](MidiLink& l) {
-                  l.SwitchMidiOut("close");
-                  l.SwitchMidiThru("close");
-                }},
-        // The main window's unload closes only the output.
-        ThruEnd{"OutputCloseOnly", [](MidiLink& l) { l.SwitchMidiOut("close"); }}),
-    [](const ::testing::TestParamInfo<ThruEnd>& info) { return info.param.name; });
-
-TEST_F(JackE2E, ConnectionThatExistedBeforeIsLeftInPlace) {
-  ASSERT_EQ(jack_connect(sender->client(), sender->portName().c_str(), receiver->portName().c_str()), 0);
-  {
-    MidiHandle out = kNoMidiHandle;
-    MidiHandle in = kNoMidiHandle;
-    ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
-    ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
-    EXPECT_EQ(service->connect(in, out), kMidiOk);
-    EXPECT_EQ(service->disconnect(in, out), kMidiOk);
-    EXPECT_TRUE(connected(*sender, receiver->portName())) << "disconnect removed a connection it did not make";
-    EXPECT_EQ(service->connect(in, out), kMidiOk);
-    EXPECT_EQ(service->closeIn(in), kMidiOk);
-    EXPECT_EQ(service->closeOut(out), kMidiOk);
-    EXPECT_TRUE(connected(*sender, receiver->portName())) << "closing removed a connection it did not make";
-    ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
-    ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
-    EXPECT_EQ(service->connect(in, out), kMidiOk);
-  }
-  service.reset();
-  EXPECT_TRUE(connected(*sender, receiver->portName())) << "the service's end removed a connection it did not make";
-}
-
-TEST_F(JackE2E, ThruMadeByTheServiceEndsWithTheService) {
-  MidiHandle out = kNoMidiHandle;
-  MidiHandle in = kNoMidiHandle;
-  ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
-  ASSERT_EQ(service->openIn(findInput(*service, sender->portName()), in), kMidiOk);
-  ASSERT_EQ(service->connect(in, out), kMidiOk);
-  ASSERT_TRUE(connected(*sender, receiver->portName()));
-  service.reset();  // the program quits without closing anything
-  EXPECT_FALSE(connected(*sender, receiver->portName()));
 }
 
 TEST_F(JackE2E, VirtualPortWaitsUnconnectedForOtherProgramsToConnect) {
@@ -262,39 +139,6 @@ TEST_F(JackE2E, EveryFailureHasACodeAndAText) {
   }
 }
 
-TEST_F(JackE2E, PortWhoseProgramQuitCannotBeOpened) {
-  auto leaving = std::make_unique<Receiver>("rv-leaving");
-  ASSERT_TRUE(leaving->ok());
-  const std::string name = leaving->portName();
-  const int device = findOutput(*service, name);
-  ASSERT_GE(device, 0);
-  leaving.reset();
-  MidiHandle out = kNoMidiHandle;
-  const MidiResult r = service->openOut(device, out);
-  EXPECT_EQ(r, JackService::kPortGone);
-  EXPECT_NE(service->outErrorText(r).find(name), std::string::npos) << service->outErrorText(r);
-  EXPECT_NE(service->outErrorText(r).find("gone"), std::string::npos) << service->outErrorText(r);
-}
-
-TEST_F(JackE2E, OutputWhoseProgramQuitsTakesNoMoreAndNeverBlocks) {
-  auto leaving = std::make_unique<Receiver>("rv-leaving");
-  ASSERT_TRUE(leaving->ok());
-  MidiHandle out = kNoMidiHandle;
-  ASSERT_EQ(service->openOut(findOutput(*service, leaving->portName()), out), kMidiOk);
-  for (int i = 0; i < 12000; ++i) service->sendShort(out, noteOn(0, i % 128, 0));
-  EXPECT_GT(service->queuedMessages(out), 0u);
-  leaving.reset();
-
-  // Far more than the queue holds: with the port gone, none of it may wait.
-  const auto start = std::chrono::steady_clock::now();
-  MidiResult last = kMidiOk;
-  for (int i = 0; i < 40000; ++i) last = service->sendShort(out, noteOn(0, i % 128, 0));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-  EXPECT_EQ(last, JackService::kPortGone);
-  EXPECT_EQ(service->queuedMessages(out), 0u) << "the gone port's messages were kept";
-  EXPECT_EQ(service->closeOut(out), kMidiOk);
-}
-
 // The server stops while an output holds more than its queue's ring.
 struct ServerEnd {
   const char* name;
@@ -356,4 +200,10 @@ INSTANTIATE_TEST_SUITE_P(JackE2E, JackServerEnd,
                          [](const ::testing::TestParamInfo<ServerEnd>& info) { return info.param.name; });
 
 }  // namespace
+
+using contract::MidiContract;
+INSTANTIATE_TEST_SUITE_P(Jack, MidiContract,
+                         ::testing::Values(contract::BackendParam{"Jack", [] { return std::unique_ptr<contract::Backend>(new contract::JackBackend); }}),
+                         contract::backendName);
+
 }  // namespace rotavox

@@ -1,4 +1,5 @@
-#include "platform/midi/AlsaSeqRules.h"
+#include "platform/midi/alsa/AlsaSeqRules.h"
+#include "platform/midi/alsa/UsbIdentity.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -269,7 +270,7 @@ TEST_F(FakeSoundTree, CapabilityRecordsCombineNameIdsAndTechnology) {
 
   const PortRecord umOne{24, 0, "UM-ONE", "UM-ONE MIDI 1", kUsbPortCaps,
                          kTypeMidiGeneric | kTypeHardware | kTypePort, 1};
-  const MidiOutCaps out = outCapsOf(umOne, false, 0x010208, paths_);
+  const MidiOutCaps out = outCapsOf(umOne, false, deviceNumbers(1, 0x010208, paths_));
   EXPECT_EQ(out.name, "UM-ONE MIDI 1");
   EXPECT_EQ(out.manufacturerId, 0x0582);
   EXPECT_EQ(out.productId, 0x0096);
@@ -278,13 +279,13 @@ TEST_F(FakeSoundTree, CapabilityRecordsCombineNameIdsAndTechnology) {
 
   EXPECT_EQ(out.identity, "24:0 UM-ONE:UM-ONE MIDI 1");
 
-  const MidiInCaps in = inCapsOf(umOne, 0x010208, paths_);
+  const MidiInCaps in = inCapsOf(umOne, deviceNumbers(1, 0x010208, paths_));
   EXPECT_EQ(in.name, "UM-ONE MIDI 1");
   EXPECT_EQ(in.manufacturerId, 0x0582);
   EXPECT_EQ(in.identity, "24:0 UM-ONE:UM-ONE MIDI 1");
 
   const PortRecord own{kOwn, 0, "Rotavox", "Rotavox virtual out", kInCaps, kTypeMidiGeneric | kTypeApplication, -1};
-  const MidiOutCaps mapper = outCapsOf(own, true, 0x010208, paths_);
+  const MidiOutCaps mapper = outCapsOf(own, true, deviceNumbers(-1, 0x010208, paths_));
   EXPECT_EQ(mapper.name, "Rotavox virtual out");
   EXPECT_EQ(mapper.technology, kTechMapper);
   EXPECT_EQ(mapper.manufacturerId, 0);

@@ -8,8 +8,8 @@
 #include "platform/midi/ServiceChoice.h"
 
 #if ROTAVOX_HAVE_ALSA
-#include "platform/midi/AlsaSeqRules.h"
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqRules.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 #endif
 
 namespace rotavox {

@@ -1,4 +1,4 @@
-#include "platform/midi/JackRules.h"
+#include "platform/midi/jack/JackRules.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace rotavox::jackrules {
 namespace {
@@ -273,6 +274,37 @@ TEST(JackTime, AMessageGoesOutAtTheFirstFrameNotBeforeItIsDue) {
       {"due after this cycle: a frame past its end", 1.0 + 300.0 / kRate, 48000.0, 300.0},
   };
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(frameInCycle(c.due, c.cycleStart, kRate), c.frame) << c.what;
+}
+
+// Looks of the program's thread, one after another, each with what it sees and what the watch
+// must say: a stall is no cycle begun for the limit (1 s) while messages waited all along.
+TEST(JackTime, AServerCountsAsStalledOnlyAfterTheLimitWithoutACycleWhileMessagesWait) {
+  struct Look {
+    std::uint64_t cycles;
+    bool waiting;
+    double now;
+    bool stalled;
+  };
+  const struct {
+    const char* what;
+    std::vector<Look> looks;
+  } cases[] = {
+      {"cycles go on", {{1, true, 0.0, false}, {50, true, 0.5, false}, {99, true, 1.5, false}}},
+      {"no cycle for the limit", {{7, true, 0.0, false}, {7, true, 0.99, false}, {7, true, 1.0, true}}},
+      {"no cycle, but nothing waits", {{7, false, 0.0, false}, {7, false, 5.0, false}}},
+      {"the clock starts when messages begin to wait",
+       {{7, false, 0.0, false}, {7, true, 4.0, false}, {7, true, 4.5, false}, {7, true, 5.0, true}}},
+      {"a cycle after the stall: answering again", {{7, true, 0.0, false}, {7, true, 2.0, true}, {8, true, 2.1, false}}},
+      {"the queue emptied meanwhile starts the clock anew",
+       {{7, true, 0.0, false}, {7, false, 0.8, false}, {7, true, 0.9, false}, {7, true, 1.5, false}}},
+  };
+  for (const auto& c : cases) {
+    StallWatch watch(1.0);
+    for (std::size_t i = 0; i < c.looks.size(); ++i) {
+      const Look& l = c.looks[i];
+      EXPECT_EQ(watch.stalled(l.cycles, l.waiting, l.now), l.stalled) << c.what << ", look " << i;
+    }
+  }
 }
 
 }  // namespace

@@ -57,11 +57,14 @@ class MemoryService : public MidiService {
   std::string systemName() const override { return "memory"; }
   std::size_t pendingMessages() const override { return pending; }
   bool systemGone() const override { return gone; }
+  bool answering() const override { return answers; }
 
   // What pendingMessages() answers: tests play a slow wire by setting it.
   std::size_t pending = 0;
   // What systemGone() answers: tests play a MIDI system that went away.
   bool gone = false;
+  // What answering() answers: tests play a MIDI system that has stopped answering.
+  bool answers = true;
 
   static constexpr MidiResult kBadDevice = 2;
   static constexpr MidiResult kBadHandle = 5;

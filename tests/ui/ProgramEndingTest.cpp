@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "support/ProgramWindows.h"
 #include "ui/ProgramEnding.h"
 #include "ui/about/AboutBox.h"
 #include "ui/common/QueuedMessagesNote.h"
@@ -40,23 +41,22 @@ void settle() {
 
 // The program as it runs, on a memory MIDI port, with the output open on port 0.
 struct Running {
-  test::MidiFixture f;
-  MainWindow window{f.ctx};
+  MemoryService service;
+  test::ProgramWindows program{service};
+  MainWindow& window = program.window;
   ProgramEnding& ending = *window.ending();
 
   Running() {
-    window.Form_Load();
-    window.show();
-    MidiSettingsDialog* settings = window.midiSettings();
-    settings->AuswahlMIDIPort_Click(0);
-    settings->Command1_Click();
+    service.outPorts.push_back({0x41, 0x22, 0x0500, "Test synth", kTechOutputPort, {}});
+    program.start();
+    program.chooseAndClose("Test synth");
     settle();
-    f.service.clearRecords();
-    f.presenter.boxes.clear();
+    service.clearRecords();
+    program.boxes.boxes.clear();
   }
   bool outputClosed() const {
-    return f.midi.state().MidiOutHandle == kNoMidiHandle &&
-           std::find(f.service.calls.begin(), f.service.calls.end(), "closeOut 1") != f.service.calls.end();
+    return program.link.state().MidiOutHandle == kNoMidiHandle &&
+           std::find(service.calls.begin(), service.calls.end(), "closeOut 1") != service.calls.end();
   }
 };
 
@@ -109,9 +109,9 @@ TEST(ProgramEnding, EachDialogGoesOnWithoutTheMainWindow) {
          QTest::mouseClick(child<QPushButton>(d, "OktavePlus"), Qt::LeftButton);
          QTest::mouseClick(child<QPushButton>(d, "OktaveMinus"), Qt::LeftButton);
          EXPECT_EQ(child<QLineEdit>(d, "TextOktave")->text(), "1");
-         EXPECT_EQ(run.f.ctx.sequencer.SeqOctave, 1);
+         EXPECT_EQ(run.program.ctx.sequencer.SeqOctave, 1);
          child<QLineEdit>(d, "TextSpeed")->setText("40");
-         EXPECT_TRUE(run.f.service.delivered().empty()) << "something reached the closed output";
+         EXPECT_TRUE(run.service.delivered().empty()) << "something reached the closed output";
          QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
        }},
       {"file dialog, open", [](MainWindow& w) { w.Menu_OpenSound_Click(); }, "F_FileIO",
@@ -119,8 +119,8 @@ TEST(ProgramEnding, EachDialogGoesOnWithoutTheMainWindow) {
          auto* dialog = static_cast<FileDialog*>(d);
          dialog->TextFilename()->setText("anything");
          QTest::mouseClick(dialog->C_File(), Qt::LeftButton);
-         ASSERT_EQ(run.f.presenter.boxes.size(), 1u);
-         EXPECT_EQ(run.f.presenter.boxes[0].text,
+         ASSERT_EQ(run.program.boxes.boxes.size(), 1u);
+         EXPECT_EQ(run.program.boxes.boxes[0].text,
                    "The editor window is closed: there is no sound panel to load the sound into.");
          EXPECT_TRUE(dialog->isVisible()) << "the dialog closed as if it had loaded";
          QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
@@ -130,7 +130,7 @@ TEST(ProgramEnding, EachDialogGoesOnWithoutTheMainWindow) {
          auto* dialog = static_cast<FileDialog*>(d);
          dialog->TextFilename()->setText("kept");
          QTest::mouseClick(dialog->C_File(), Qt::LeftButton);
-         EXPECT_TRUE(run.f.presenter.boxes.empty()) << run.f.presenter.boxes.front().text;
+         EXPECT_TRUE(run.program.boxes.boxes.empty()) << run.program.boxes.boxes.front().text;
          std::ifstream saved(folder / "kept.rvs");
          std::string header;
          std::getline(saved, header);
@@ -140,24 +140,24 @@ TEST(ProgramEnding, EachDialogGoesOnWithoutTheMainWindow) {
        [](Running& run, QWidget* d) {
          child<QComboBox>(d, "AuswahlMIDIPort")->setCurrentIndex(0);
          QTest::mouseClick(child<QPushButton>(d, "Command1"), Qt::LeftButton);
-         EXPECT_NE(run.f.midi.state().MidiOutHandle, kNoMidiHandle);
+         EXPECT_NE(run.program.link.state().MidiOutHandle, kNoMidiHandle);
        }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Running run;
-    run.f.ctx.files.LastSoundFolder = folder.string();
+    run.program.ctx.files.LastSoundFolder = folder.string();
     run.window.Menu_InitW_Click();
     c.open(run.window);
     QPointer<QWidget> dialog = run.window.findChild<QWidget*>(c.name);
     ASSERT_TRUE(dialog && dialog->isVisible());
-    run.f.service.clearRecords();
+    run.service.clearRecords();
 
     run.window.close();
     settle();
     ASSERT_TRUE(dialog && dialog->isVisible()) << "the dialog went with the main window";
     EXPECT_FALSE(run.window.isVisible());
-    EXPECT_EQ(run.f.midi.state().MidiOutHandle, kNoMidiHandle);
+    EXPECT_EQ(run.program.link.state().MidiOutHandle, kNoMidiHandle);
     if (dialog->windowHandle()) {
       EXPECT_EQ(dialog->windowHandle()->transientParent(), nullptr);
     }
@@ -200,8 +200,8 @@ TEST(ProgramEnding, QuitWithNothingQueuedEndsAtOnceWithoutUnloadSteps) {
   run.window.findChild<QAction*>("Menu_Quit")->trigger();
   EXPECT_TRUE(run.ending.hasEnded());
   EXPECT_EQ(run.ending.note(), nullptr);
-  EXPECT_NE(run.f.midi.state().MidiOutHandle, kNoMidiHandle);
-  EXPECT_TRUE(run.f.service.calls.empty()) << run.f.service.calls.front();
+  EXPECT_NE(run.program.link.state().MidiOutHandle, kNoMidiHandle);
+  EXPECT_TRUE(run.service.calls.empty()) << run.service.calls.front();
 }
 
 // Messages still queued when the program is to end: a note counts them down; the program
@@ -225,7 +225,7 @@ TEST(ProgramEnding, QueuedMessagesAreSentBeforeTheProgramEnds) {
     Running run;
     run.window.Menu_About_Click();
     QPointer<QWidget> about = run.window.findChild<QWidget*>("F_About");
-    run.f.service.pending = 2032;
+    run.service.pending = 2032;
     if (c.way == Way::LastWindowClosed) {
       run.window.close();
       about->close();
@@ -236,8 +236,8 @@ TEST(ProgramEnding, QueuedMessagesAreSentBeforeTheProgramEnds) {
       // The windows go at once, without their unload steps: the output stays open and sends.
       EXPECT_FALSE(run.window.isVisible());
       EXPECT_TRUE(about && !about->isVisible()) << "Quit left a window standing";
-      EXPECT_NE(run.f.midi.state().MidiOutHandle, kNoMidiHandle);
-      EXPECT_TRUE(run.f.service.calls.empty()) << run.f.service.calls.front();
+      EXPECT_NE(run.program.link.state().MidiOutHandle, kNoMidiHandle);
+      EXPECT_TRUE(run.service.calls.empty()) << run.service.calls.front();
     }
     QPointer<QueuedMessagesNote> note = run.ending.note();
     ASSERT_NE(note, nullptr);
@@ -246,14 +246,14 @@ TEST(ProgramEnding, QueuedMessagesAreSentBeforeTheProgramEnds) {
     EXPECT_EQ(note->text()->text(), QString::fromUtf8("Sending 2032 queued MIDI messages\u2026"));
     EXPECT_FALSE(run.ending.hasEnded()) << "ended with 2032 messages queued";
 
-    run.f.service.pending = 1;
+    run.service.pending = 1;
     note->refresh();
     EXPECT_EQ(note->text()->text(), QString::fromUtf8("Sending 1 queued MIDI message\u2026"));
     EXPECT_FALSE(run.ending.hasEnded());
 
     switch (c.then) {
       case Then::QueueEmpties:
-        run.f.service.pending = 0;
+        run.service.pending = 0;
         note->refresh();
         break;
       case Then::QuitNowButton: QTest::mouseClick(note->quitButton(), Qt::LeftButton); break;
@@ -263,20 +263,49 @@ TEST(ProgramEnding, QueuedMessagesAreSentBeforeTheProgramEnds) {
   }
 }
 
+// The MIDI system stops answering while the note counts (a JACK server stopped with SIGSTOP):
+// the note says so and offers to quit at once, instead of counting on for ever; should the
+// system answer again, it counts on.
+TEST(ProgramEnding, TheNoteSaysWhenTheMidiSystemDoesNotAnswer) {
+  Running run;
+  run.service.pending = 4558;
+  run.window.findChild<QAction*>("Menu_Quit")->trigger();
+  QPointer<QueuedMessagesNote> note = run.ending.note();
+  ASSERT_NE(note, nullptr);
+
+  run.service.answers = false;
+  run.service.pending = 0;  // a service may count nothing more once its system does not answer
+  note->refresh();
+  EXPECT_EQ(note->text()->text(),
+            "The MIDI system does not answer: 4558 queued MIDI messages cannot be sent. Quit now, or wait until it "
+            "answers.");
+  EXPECT_FALSE(run.ending.hasEnded()) << "ended as if the messages had gone out";
+  EXPECT_TRUE(note->quitButton()->isEnabled());
+
+  run.service.answers = true;
+  run.service.pending = 4000;
+  note->refresh();
+  EXPECT_EQ(note->text()->text(), QString::fromUtf8("Sending 4000 queued MIDI messages\u2026"));
+  run.service.answers = false;
+  note->refresh();
+  QTest::mouseClick(note->quitButton(), Qt::LeftButton);
+  EXPECT_TRUE(run.ending.hasEnded());
+}
+
 // The note counts on its own timer: the application's loop ends once the queue is empty.
 TEST(ProgramEnding, TheNoteEndsTheProgramByItselfWhenTheQueueEmpties) {
   Running run;
-  run.f.service.pending = 500;
+  run.service.pending = 500;
   run.window.close();
   settle();
   ASSERT_NE(run.ending.note(), nullptr);
   QTimer wire;
   QObject::connect(&wire, &QTimer::timeout, [&run] {
-    run.f.service.pending = run.f.service.pending > 100 ? run.f.service.pending - 100 : 0;
+    run.service.pending = run.service.pending > 100 ? run.service.pending - 100 : 0;
   });
   wire.start(20);
   EXPECT_EQ(runEventLoop(), 0);
-  EXPECT_EQ(run.f.service.pending, 0u);
+  EXPECT_EQ(run.service.pending, 0u);
   EXPECT_TRUE(run.ending.hasEnded());
 }
 

@@ -83,6 +83,12 @@ class MidiService {
   // system, always): choosing the service anew may then find one that runs.
   virtual bool systemGone() const { return false; }
 
+  // False while the MIDI system does not answer: a call that the service gave up waiting for is
+  // still outstanding, or the system has taken no message for the service's waiting limit while
+  // messages wait (a JACK server stopped with SIGSTOP). Asking it anything would only wait
+  // again, and what is queued does not go out until it answers.
+  virtual bool answering() const { return true; }
+
   // Messages handed over but not yet on the wire: those of open outputs and those of closed
   // outputs that still go out in the background. The program waits for them before it ends.
   virtual std::size_t pendingMessages() const { return 0; }

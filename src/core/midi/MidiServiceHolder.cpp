@@ -2,10 +2,20 @@
 
 namespace rotavox {
 
-MidiServiceHolder::MidiServiceHolder(Chooser choose) : choose_(std::move(choose)), owned_(choose_()), current_(owned_.get()) {}
+MidiService& MidiServiceHolder::service() {
+  if (current_ == nullptr) {
+    owned_ = choose_();
+    current_ = owned_.get();
+  }
+  return *current_;
+}
 
 bool MidiServiceHolder::chooseAgainIfGone() {
-  if (!choose_ || !current_->systemGone()) return false;
+  if (current_ == nullptr) {
+    service();
+    return false;
+  }
+  if (!choose_ || !current_->systemGone() || !current_->answering()) return false;
   // The old service goes first: a client of the same MIDI system may want its name back.
   owned_.reset();
   owned_ = choose_();

@@ -14,18 +14,21 @@ class MidiServiceHolder {
  public:
   using Chooser = std::function<std::unique_ptr<MidiService>()>;
 
-  // Chooses at once; `choose` must always give a service (one without ports at the least).
-  explicit MidiServiceHolder(Chooser choose);
+  // Chooses when the service is first needed (the settings dialog's first load, at start), so
+  // that the start looks for a MIDI system once; `choose` must always give a service (one
+  // without ports at the least).
+  explicit MidiServiceHolder(Chooser choose) : choose_(std::move(choose)) {}
   // A service owned elsewhere that is never replaced (tests, tools).
   explicit MidiServiceHolder(MidiService& fixed) : current_(&fixed) {}
   MidiServiceHolder(const MidiServiceHolder&) = delete;
   MidiServiceHolder& operator=(const MidiServiceHolder&) = delete;
 
-  MidiService& service() { return *current_; }
-  const MidiService& service() const { return *current_; }
+  MidiService& service();
 
-  // When the current service's MIDI system has gone, ends that service and chooses anew.
-  // True when the service was replaced: every handle of the old one is void.
+  // When the current service's MIDI system has gone, ends that service and chooses anew; not
+  // while the system does not answer, since a new choice would wait for it again. Makes the
+  // first choice when none was made yet. True when the service was replaced: every handle of
+  // the old one is void.
   bool chooseAgainIfGone();
 
  private:

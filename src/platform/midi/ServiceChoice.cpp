@@ -3,11 +3,11 @@
 #include "platform/midi/NoMidiService.h"
 
 #if ROTAVOX_HAVE_ALSA
-#include "platform/midi/AlsaSeqService.h"
+#include "platform/midi/alsa/AlsaSeqService.h"
 #endif
 
 #if ROTAVOX_HAVE_JACK
-#include "platform/midi/JackService.h"
+#include "platform/midi/jack/JackService.h"
 #endif
 
 namespace rotavox {

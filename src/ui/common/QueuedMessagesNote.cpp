@@ -17,8 +17,16 @@ QString queuedMessagesText(std::size_t count) {
       .arg(QChar(0x2026));
 }
 
-QueuedMessagesNote::QueuedMessagesNote(std::function<std::size_t()> pending, QWidget* parent)
-    : QWidget(parent, Qt::Window), pending_(std::move(pending)) {
+QString notAnsweringText(std::size_t count) {
+  return QString("The MIDI system does not answer: %1 queued MIDI %2 cannot be sent. Quit now, or wait until it "
+                 "answers.")
+      .arg(static_cast<qulonglong>(count))
+      .arg(count == 1 ? "message" : "messages");
+}
+
+QueuedMessagesNote::QueuedMessagesNote(std::function<std::size_t()> pending, std::function<bool()> answering,
+                                       QWidget* parent)
+    : QWidget(parent, Qt::Window), pending_(std::move(pending)), answering_(std::move(answering)) {
   setObjectName("QueuedMessagesNote");
   setWindowTitle("Rotavox");
 
@@ -53,12 +61,20 @@ QueuedMessagesNote::QueuedMessagesNote(std::function<std::size_t()> pending, QWi
   connect(timer_, &QTimer::timeout, this, &QueuedMessagesNote::refresh);
   timer_->start();
   // Only the text for now: whoever shows the note connects first, then refreshes.
-  text_->setText(queuedMessagesText(pending_()));
+  lastCount_ = pending_();
+  text_->setText(queuedMessagesText(lastCount_));
 }
 
 void QueuedMessagesNote::refresh() {
   if (done_) return;
+  // Looked at first: a service may count nothing more once its system does not answer, and
+  // those messages have not gone out.
+  if (!answering_()) {
+    text_->setText(notAnsweringText(lastCount_));
+    return;
+  }
   const std::size_t count = pending_();
+  lastCount_ = count;
   text_->setText(queuedMessagesText(count));
   if (count > 0) return;
   done_ = true;

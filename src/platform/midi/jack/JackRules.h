@@ -121,6 +121,22 @@ ConnectOutcome connectOutcome(int rc, bool serverGone, bool portsStillThere);
 
 // ---- Time --------------------------------------------------------------------------------
 
+// Tells a server that has stopped running its cycles (frozen, stopped with SIGSTOP) from one
+// that is busy: fed, at each look of the program's thread, the number of cycles begun so far,
+// whether messages wait to go out and the time in seconds, it says whether no cycle has begun
+// for `limit` while messages waited. Without waiting messages a still server is no stall.
+class StallWatch {
+ public:
+  explicit StallWatch(double limitSeconds) : limit_(limitSeconds) {}
+  bool stalled(std::uint64_t cycles, bool waiting, double now);
+
+ private:
+  double limit_;
+  bool watching_ = false;
+  std::uint64_t cycles_ = 0;
+  double since_ = 0.0;
+};
+
 // The frame within the current cycle at which a message due at `dueSeconds` goes out, for a
 // cycle that begins at frame `cycleStart` (frames since the client started) at `rate` frames a
 // second: never before the cycle's first frame. A frame at or past the cycle's length belongs

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "core/midi/MidiService.h"
-#include "platform/midi/JackRules.h"
+#include "platform/midi/jack/JackRules.h"
 
 namespace rotavox {
+
+class JackClient;
 
 // The MIDI service of a JACK server. Output devices are the MIDI input ports of other JACK
 // clients and input devices their MIDI output ports, each list sorted by full port name;
@@ -65,6 +67,7 @@ class JackService : public MidiService {
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
   std::string systemName() const override { return "JACK"; }
   bool systemGone() const override { return !alive(); }
+  bool answering() const override;
   std::size_t pendingMessages() const override;
 
   // The name the server gave this client: the one asked for, or that name with a number.
@@ -77,11 +80,10 @@ class JackService : public MidiService {
   bool alive() const;
 
  private:
-  struct Impl;
-  explicit JackService(std::shared_ptr<Impl> impl);
-  // Shared with the service's JACK thread, which may outlive the service while it waits for a
+  explicit JackService(std::shared_ptr<JackClient> client);
+  // Shared with the client's JACK thread, which may outlive the service while it waits for a
   // server that does not answer.
-  std::shared_ptr<Impl> impl_;
+  std::shared_ptr<JackClient> impl_;
 };
 
 // The JACK service for the program, or nullptr when no JACK server runs.

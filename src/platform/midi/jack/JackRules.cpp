@@ -1,4 +1,4 @@
-#include "platform/midi/JackRules.h"
+#include "platform/midi/jack/JackRules.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -151,6 +151,16 @@ ConnectOutcome connectOutcome(int rc, bool serverGone, bool portsStillThere) {
   if (serverGone) return {kServerGone, false};
   if (!portsStillThere) return {kPortGone, false};
   return {kConnectRefused, false};
+}
+
+bool StallWatch::stalled(std::uint64_t cycles, bool waiting, double now) {
+  if (!waiting || !watching_ || cycles != cycles_) {
+    watching_ = waiting;
+    cycles_ = cycles;
+    since_ = now;
+    return false;
+  }
+  return now - since_ >= limit_;
 }
 
 double frameInCycle(double dueSeconds, double cycleStart, double rate) {

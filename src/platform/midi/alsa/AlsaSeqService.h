@@ -6,11 +6,16 @@
 
 namespace rotavox {
 
+namespace alsaseq {
+struct AlsaSeqClient;
+}
+
 // The ALSA sequencer as the program's MIDI service. Devices are the ports of other clients;
-// the output is the program's own port, subscribed to the chosen one and fed by a paced
-// sender thread, which goes on with what it holds after the output is closed; the thru is a subscription from the input port to the output port, so the
-// data never passes through the program. Output device outDeviceCount() is the program's own
-// port alone, which other programs can subscribe to.
+// the output is the program's own port, subscribed to the chosen one and fed by a paced sender
+// thread, which goes on with what it holds after the output is closed; the thru is a
+// subscription from the input port to the output port, so the data never passes through the
+// program. Output device outDeviceCount() is the program's own port alone, which other
+// programs can subscribe to.
 class AlsaSeqService : public MidiService {
  public:
   ~AlsaSeqService() override;
@@ -38,11 +43,10 @@ class AlsaSeqService : public MidiService {
   std::size_t pendingMessages() const override;
 
  private:
-  struct Impl;
-  explicit AlsaSeqService(std::unique_ptr<Impl> impl);
+  explicit AlsaSeqService(std::unique_ptr<alsaseq::AlsaSeqClient> client);
   friend std::unique_ptr<MidiService> tryOpenAlsaSeqService(const char* clientName);
 
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<alsaseq::AlsaSeqClient> impl_;
 };
 
 // The sequencer service under the given client name, or nullptr when the sequencer cannot be

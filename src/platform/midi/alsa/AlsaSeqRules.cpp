@@ -1,10 +1,9 @@
-#include "platform/midi/AlsaSeqRules.h"
+#include "platform/midi/alsa/AlsaSeqRules.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <tuple>
 
 #include "core/midi/Messages.h"
@@ -18,15 +17,6 @@ std::string_view trimmed(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-// The first line or so of a small kernel file; empty when it cannot be read.
-std::string readSmallFile(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  if (!in) return {};
-  char buffer[64] = {};
-  in.read(buffer, sizeof buffer - 1);
-  return std::string(buffer, static_cast<std::size_t>(in.gcount()));
 }
 
 const char* directionWord(Direction direction) { return direction == Direction::Output ? "output" : "input"; }
@@ -70,30 +60,6 @@ std::uint16_t technologyOf(unsigned portType, bool ownVirtualPort) {
   return 0;  // says nothing about itself: shown as unknown
 }
 
-std::optional<std::uint16_t> parseHex16(std::string_view text) {
-  text = trimmed(text);
-  if (text.empty() || text.size() > 4) return std::nullopt;
-  unsigned value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
-}
-
-std::optional<std::pair<std::uint16_t, std::uint16_t>> parseUsbId(std::string_view text) {
-  text = trimmed(text);
-  const auto colon = text.find(':');
-  if (colon == std::string_view::npos) return std::nullopt;
-  const std::string_view vendorText = text.substr(0, colon);
-  const std::string_view productText = text.substr(colon + 1);
-  // Blanks around the colon are not part of the kernel's format.
-  if (trimmed(vendorText).size() != vendorText.size() || trimmed(productText).size() != productText.size())
-    return std::nullopt;
-  const auto vendor = parseHex16(vendorText);
-  const auto product = parseHex16(productText);
-  if (!vendor || !product) return std::nullopt;
-  return std::pair{*vendor, *product};
-}
-
 std::optional<std::uint32_t> parseLibraryVersion(std::string_view text) {
   text = trimmed(text);
   std::uint32_t parts[3] = {0, 0, 0};
@@ -114,44 +80,18 @@ std::optional<std::uint32_t> parseLibraryVersion(std::string_view text) {
   return (parts[0] << 16) | (parts[1] << 8) | parts[2];
 }
 
-std::optional<UsbIdentity> readUsbIdentity(int card, const SystemPaths& paths) {
-  if (card < 0) return std::nullopt;
-  const std::string cardDir = "card" + std::to_string(card);
-  // The card's device link points at the USB interface; its parent is the USB device, which
-  // holds the ids and the release number. The kernel resolves ".." after following the link.
-  const std::filesystem::path usbDevice = paths.sysSound / cardDir / "device" / "..";
-
-  UsbIdentity identity;
-  if (const auto ids = parseUsbId(readSmallFile(paths.procAsound / cardDir / "usbid"))) {
-    identity.vendor = ids->first;
-    identity.product = ids->second;
-  } else {
-    const auto vendor = parseHex16(readSmallFile(usbDevice / "idVendor"));
-    const auto product = parseHex16(readSmallFile(usbDevice / "idProduct"));
-    if (!vendor || !product) return std::nullopt;
-    identity.vendor = *vendor;
-    identity.product = *product;
-  }
-  identity.release = parseHex16(readSmallFile(usbDevice / "bcdDevice"));
-  return identity;
-}
-
-DeviceNumbers deviceNumbers(int card, std::uint32_t libraryVersion, const SystemPaths& paths) {
-  const auto usb = readUsbIdentity(card, paths);
+DeviceNumbers deviceNumbersOf(const std::optional<UsbIdentity>& usb, std::uint32_t libraryVersion) {
   if (!usb) return {0, 0, libraryVersion};
   // A USB device without a readable release number still gets a version that means something.
   return {usb->vendor, usb->product, usb->release ? *usb->release : libraryVersion};
 }
 
-MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, std::uint32_t libraryVersion,
-                      const SystemPaths& paths) {
-  const DeviceNumbers numbers = deviceNumbers(port.card, libraryVersion, paths);
+MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, const DeviceNumbers& numbers) {
   return MidiOutCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port),
                      technologyOf(port.type, ownVirtualPort), portIdentity(port)};
 }
 
-MidiInCaps inCapsOf(const PortRecord& port, std::uint32_t libraryVersion, const SystemPaths& paths) {
-  const DeviceNumbers numbers = deviceNumbers(port.card, libraryVersion, paths);
+MidiInCaps inCapsOf(const PortRecord& port, const DeviceNumbers& numbers) {
   return MidiInCaps{numbers.manufacturerId, numbers.productId, numbers.driverVersion, displayName(port),
                     portIdentity(port)};
 }

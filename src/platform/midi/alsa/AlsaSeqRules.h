@@ -3,13 +3,13 @@
 // The decisions of the ALSA sequencer service, kept apart from the sequencer itself so that
 // they can be fed with recorded values: which ports are listed, what a port's capability
 // record says, what an error code means, what an announce event takes away, and how an
-// event is pushed through a full output pool. No ALSA type appears here; the bit values and
-// event numbers below are the sequencer's own (AlsaSeqService.cpp checks them against
-// alsa-lib at compile time).
+// event is pushed through a full output pool. No ALSA type appears here, and nothing is read
+// from the system (UsbIdentity.h reads the cards' USB ids); the bit values and event numbers
+// below are the sequencer's own (AlsaSeqClient.cpp checks them against alsa-lib at compile
+// time).
 
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,29 +98,17 @@ std::string portIdentity(const PortRecord& port);
 // Technology code of an output port from its type bits; the program's own port is the mapper.
 std::uint16_t technologyOf(unsigned portType, bool ownVirtualPort);
 
-// ---- USB identity of a sound card --------------------------------------------------------
+// ---- What a capability record says ---------------------------------------------------------
 
-// Where the kernel tells about sound cards; tests point these at a fake tree.
-struct SystemPaths {
-  std::filesystem::path procAsound = "/proc/asound";   // holds cardN/usbid
-  std::filesystem::path sysSound = "/sys/class/sound";  // holds cardN/device -> USB interface
-};
-
+// A sound card's USB identity, as UsbIdentity.h reads it from the kernel.
 struct UsbIdentity {
   std::uint16_t vendor = 0;
   std::uint16_t product = 0;
   std::optional<std::uint16_t> release;  // bcdDevice
 };
 
-// "0582:0096" (as in /proc/asound/cardN/usbid) -> vendor, product.
-std::optional<std::pair<std::uint16_t, std::uint16_t>> parseUsbId(std::string_view text);
-// A 16-bit hexadecimal number as sysfs writes it ("0100\n").
-std::optional<std::uint16_t> parseHex16(std::string_view text);
 // "1.2.8" -> 0x010208, the layout of alsa-lib's own version number.
 std::optional<std::uint32_t> parseLibraryVersion(std::string_view text);
-
-// The USB ids of a card, or nothing when the card is not a USB device (or none is given).
-std::optional<UsbIdentity> readUsbIdentity(int card, const SystemPaths& paths);
 
 // The three numbers of a capability record: for a USB card the vendor and product ids and the
 // device's release number; for anything else 0, 0 and the ALSA library version.
@@ -129,11 +117,10 @@ struct DeviceNumbers {
   std::uint16_t productId = 0;
   std::uint32_t driverVersion = 0;
 };
-DeviceNumbers deviceNumbers(int card, std::uint32_t libraryVersion, const SystemPaths& paths);
+DeviceNumbers deviceNumbersOf(const std::optional<UsbIdentity>& usb, std::uint32_t libraryVersion);
 
-MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, std::uint32_t libraryVersion,
-                      const SystemPaths& paths);
-MidiInCaps inCapsOf(const PortRecord& port, std::uint32_t libraryVersion, const SystemPaths& paths);
+MidiOutCaps outCapsOf(const PortRecord& port, bool ownVirtualPort, const DeviceNumbers& numbers);
+MidiInCaps inCapsOf(const PortRecord& port, const DeviceNumbers& numbers);
 
 // ---- Result codes and their texts --------------------------------------------------------
 

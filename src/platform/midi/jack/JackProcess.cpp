@@ -1,0 +1,79 @@
+#include "platform/midi/jack/JackProcess.h"
+
+#include <jack/midiport.h>
+
+namespace rotavox {
+
+using jackrules::frameInCycle;
+
+JackProcess::JackProcess(jack_client_t* client, jack_nframes_t sampleRate) : client_(client), sampleRate_(sampleRate) {}
+
+void JackProcess::registerWith(jack_client_t* client) {
+  jack_set_process_callback(client, &JackProcess::process, this);
+  jack_set_sample_rate_callback(client, &JackProcess::sampleRateChanged, this);
+}
+
+std::optional<std::size_t> JackProcess::freeSlot() const {
+  for (std::size_t slot = 0; slot < kSlots; ++slot)
+    if (slots_[slot].load() == nullptr) return slot;
+  return std::nullopt;
+}
+
+std::size_t JackProcess::slotsInUse() const {
+  std::size_t used = 0;
+  for (const auto& slot : slots_) used += slot.load() != nullptr;
+  return used;
+}
+
+int JackProcess::sampleRateChanged(jack_nframes_t rate, void* arg) {
+  if (rate > 0) static_cast<JackProcess*>(arg)->sampleRate_.store(rate, std::memory_order_relaxed);
+  return 0;
+}
+
+int JackProcess::process(jack_nframes_t nframes, void* arg) {
+  JackProcess& self = *static_cast<JackProcess*>(arg);
+  const std::uint64_t cycle = self.passesBegun_.fetch_add(1, std::memory_order_seq_cst) + 1;
+  const jack_nframes_t frameTime = jack_last_frame_time(self.client_);
+  if (!self.clockRunning_) {
+    self.frames_ = frameTime;
+    self.clockRunning_ = true;
+  } else {
+    self.frames_ += static_cast<jack_nframes_t>(frameTime - self.lastFrameTime_);
+  }
+  self.lastFrameTime_ = frameTime;
+  const double rate = self.sampleRate_.load(std::memory_order_relaxed);
+  for (std::atomic<JackOutput*>& slot : self.slots_) {
+    JackOutput* out = slot.load(std::memory_order_seq_cst);
+    if (out != nullptr) drain(*out, nframes, cycle, self.frames_, rate);
+  }
+  self.passesEnded_.fetch_add(1, std::memory_order_seq_cst);
+  return 0;
+}
+
+// Moves queued messages into the output's port buffer, each at the frame the wire pacer
+// allows; what falls beyond this cycle, or does not fit the buffer, waits for the next. The
+// buffer is cleared in every cycle, with or without messages: JACK hands a connected port's
+// buffer to the receiver each cycle as it stands.
+void JackProcess::drain(JackOutput& out, jack_nframes_t nframes, std::uint64_t cycle, std::uint64_t cycleStart,
+                        double rate) {
+  void* buffer = jack_port_get_buffer(out.port, nframes);
+  if (buffer == nullptr) return;
+  jack_midi_clear_buffer(buffer);
+  if (cycle < out.firstCycle) return;
+  const double start = static_cast<double>(cycleStart);
+  std::uint32_t message = 0;
+  int bytes = 0;
+  double due = 0.0;
+  while (out.paced.peek(start / rate, message, bytes, due)) {
+    const double offset = frameInCycle(due, start, rate);
+    if (offset >= nframes) break;
+    if (jack_midi_max_event_size(buffer) < static_cast<std::size_t>(bytes)) break;
+    if (!out.paced.take((start + offset) / rate)) continue;  // discarded meanwhile
+    const auto frame = static_cast<jack_nframes_t>(offset);
+    jack_midi_data_t* data = jack_midi_event_reserve(buffer, frame, static_cast<std::size_t>(bytes));
+    if (data == nullptr) break;
+    for (int i = 0; i < bytes; ++i) data[i] = static_cast<jack_midi_data_t>((message >> (8 * i)) & 0xFF);
+  }
+}
+
+}  // namespace rotavox
