@@ -148,6 +148,22 @@ TEST_F(MainWindowTest, PanicButtonAndMenuSendTheSameSweep) {
   EXPECT_EQ(child<QPushButton>(&window, "Panic")->toolTip(), "Stops 'hanging' notes");
 }
 
+// The key's own repeat while F12 is held sends no Panic; a new press does. (The port here takes
+// each sweep at once, so only the key decides.)
+TEST_F(MainWindowTest, HeldF12SendsOnePanicAndANewPressAnother) {
+  start();
+  connectFirstPort();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  auto press = [&](bool repeat) { QTest::simulateEvent(&window, true, Qt::Key_F12, Qt::NoModifier, {}, repeat); };
+  press(false);
+  for (int i = 0; i < 20; ++i) press(true);
+  QTest::keyRelease(&window, Qt::Key_F12);
+  EXPECT_EQ(f.service.delivered().size(), 2032u);
+  QTest::keyClick(&window, Qt::Key_F12);
+  EXPECT_EQ(f.service.delivered().size(), 2 * 2032u);
+}
+
 TEST_F(MainWindowTest, MidiSettingsWhileOpenOnlyBringsItForward) {
   start();
   MidiSettingsDialog* first = window.midiSettings();
