@@ -36,8 +36,12 @@ class FakeService : public MidiService {
   MidiResult closeOut(MidiHandle) override { return result("closeOut"); }
   MidiResult sendShort(MidiHandle h, std::uint32_t m) override {
     sent.push_back({h, m});
+    if (sendAnswer == kMidiOk) ++queued;
     return sendAnswer;
   }
+  // A wire that takes its time: what was queued and has not gone out; tests let it go out.
+  std::size_t queued = 0;
+  std::size_t pendingMessages() const override { return queued; }
   std::string outErrorText(MidiResult code) override { return "out text " + std::to_string(code); }
   unsigned inDeviceCount() override { return 1; }
   MidiResult inCaps(int, MidiInCaps&) override { return kMidiOk; }
@@ -152,6 +156,47 @@ TEST_F(LinkTest, PanicSweepsNotesOneTo127SixteenTimesWithVelocityZero) {
   ASSERT_EQ(sent.size(), 2032u);
   for (std::size_t i = 0; i < sent.size(); ++i) {
     ASSERT_EQ(sent[i], noteOn(3, static_cast<int>(i % 127) + 1, 0)) << i;
+  }
+}
+
+// A Panic asked for while the last sweep is still queued adds none: the queued one silences
+// every note when it goes out, and dozens queued (a held key) would hold back every edit for
+// minutes. Once its last message is out, the next Panic sends a whole sweep again.
+TEST_F(LinkTest, APanicWhileTheLastSweepIsStillQueuedSendsNothing) {
+  enum Op { Panic, Edit, WireTakes, WireTakesAll, Reopen, SendsFail, SendsWork };
+  struct Case {
+    const char* what;
+    std::vector<std::pair<Op, std::size_t>> ops;
+    std::size_t sweeps;
+  };
+  const Case cases[] = {
+      {"two at once", {{Panic, 0}, {Panic, 0}}, 1},
+      {"the first one's last message still queued", {{Panic, 0}, {WireTakes, 2031}, {Panic, 0}}, 1},
+      {"the first one out", {{Panic, 0}, {WireTakesAll, 0}, {Panic, 0}}, 2},
+      {"edits queued behind the first one", {{Panic, 0}, {Edit, 0}, {Edit, 0}, {WireTakes, 2032}, {Panic, 0}}, 2},
+      {"edits queued, the first one not out", {{Panic, 0}, {Edit, 0}, {Edit, 0}, {WireTakes, 2031}, {Panic, 0}}, 1},
+      {"the output opened again in between", {{Panic, 0}, {Reopen, 0}, {Panic, 0}}, 2},
+      {"the first one not taken by the service", {{SendsFail, 0}, {Panic, 0}, {SendsWork, 0}, {Panic, 0}}, 2},
+  };
+  for (const Case& c : cases) {
+    FakeService wire;
+    MidiLink l(wire, boxes);
+    l.state().MidiOutDevice = 1;
+    l.state().MidiChannel = 0;
+    l.SwitchMidiOut("open");
+    std::size_t edits = 0;
+    for (const auto& [op, n] : c.ops) {
+      switch (op) {
+        case Panic: l.SendPanic(); break;
+        case Edit: l.SendControlChange(69, 100); ++edits; break;
+        case WireTakes: wire.queued -= n; break;
+        case WireTakesAll: wire.queued = 0; break;
+        case Reopen: l.SwitchMidiOut("close"); l.SwitchMidiOut("open"); break;
+        case SendsFail: wire.sendAnswer = 7; break;
+        case SendsWork: wire.sendAnswer = kMidiOk; break;
+      }
+    }
+    EXPECT_EQ(wire.sent.size(), c.sweeps * 2032 + edits) << c.what;
   }
 }
 

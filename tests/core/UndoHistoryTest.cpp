@@ -122,6 +122,45 @@ TEST(UndoHistory, KeepsTheLatestThousandSteps) {
   EXPECT_EQ(h.edit()[at("TextF1_cutoff")], "2");
 }
 
+// Every control holding `length` copies of `c`.
+SoundState filled(char c, std::size_t length) {
+  SoundState s;
+  for (std::string& v : s) v.assign(length, c);
+  return s;
+}
+
+// Steps count by the texts they changed. Loads of long sounds fill the bound after three; the
+// oldest go first, the rest still undo; steps dropped from the redo end and a gesture's step
+// that was rewritten as it grew count only as they stand.
+TEST(UndoHistory, KeepsNoMoreStepsThanItsBytesAllow) {
+  constexpr std::size_t kLength = 50000;
+  constexpr std::size_t kLoadStep = 2 * kLength * kValueControlCount;
+  static_assert(3 * kLoadStep + 100000 < UndoHistory::kMaxBytes && 4 * kLoadStep > UndoHistory::kMaxBytes);
+  auto load = [](int i) { return filled(i % 2 ? 'c' : 'b', kLength); };
+
+  UndoHistory h(filled('a', kLength));
+  for (int i = 0; i < 6; ++i) h.recorded("Load", load(i));
+  EXPECT_EQ(h.steps(), 3u);
+  int undone = 0;
+  while (h.undo()) ++undone;
+  EXPECT_EQ(undone, 3);
+  EXPECT_TRUE(h.edit() == load(2)) << "undo ends at the sound before the oldest step kept";
+
+  const ControlValue small{at("TextF1_reso"), "1"};
+  h.edited(small.control, EditInput::Single, {&small, 1}, 0, "Resonance");
+  ASSERT_EQ(h.steps(), 1u);
+  for (int i = 0; i < 5; ++i) h.recorded("Load", load(i));
+  EXPECT_EQ(h.steps(), 3u) << "the steps dropped for redo still count";
+
+  UndoHistory g(initSound());
+  run(g, {{"TextF1_reso", "1", EditInput::Single, 0}, {"TextF1_drive", "2", EditInput::Single, 1}});
+  for (int i = 0; i < 40; ++i) {
+    const ControlValue typed{at("TextF1_cutoff"), std::string(std::size_t{1} << 20, i % 2 ? 'x' : 'y')};
+    g.edited(typed.control, EditInput::Typing, {&typed, 1}, i, "Cutoff");
+  }
+  EXPECT_EQ(g.steps(), 3u) << "the typing step counts as it ends, not by every text it held";
+}
+
 // A slider move that also unticked its mute box is one step of two controls.
 TEST(UndoHistory, OneEditMayChangeTwoControlsOfItsRow) {
   SoundState start = initSound();

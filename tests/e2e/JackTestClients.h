@@ -64,7 +64,8 @@ class Receiver {
   };
   static constexpr std::size_t kCapacity = 1 << 17;
 
-  explicit Receiver(const std::string& name, const char* server = nullptr) : events_(kCapacity) {
+  explicit Receiver(const std::string& name, const char* server = nullptr, std::size_t capacity = kCapacity)
+      : events_(capacity) {
     client_ = openClient(name, server);
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
@@ -129,7 +130,7 @@ class Receiver {
     for (jack_nframes_t i = 0; i < n; ++i) {
       jack_midi_event_t e;
       if (jack_midi_event_get(&e, buffer, i) != 0) continue;
-      if (at >= kCapacity) {
+      if (at >= self.events_.size()) {
         self.overflow_.fetch_add(1);
         continue;
       }

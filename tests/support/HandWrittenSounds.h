@@ -23,7 +23,7 @@ using Sound = std::map<std::string, std::string>;
 // The one hand-written sound: the file typed from the format (tests/data/sound-files/valid.rvs),
 // less its header. Every other sound of the tests is made from it.
 inline SoundLines handWrittenLines() {
-  std::ifstream in(std::string(ROTAVOX_TEST_DATA_DIR) + "/sound-files/valid.rvs", std::ios::binary);
+  std::ifstream in(ROTAVOX_TEST_DATA_DIR "/sound-files/valid.rvs", std::ios::binary);
   SoundLines lines;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

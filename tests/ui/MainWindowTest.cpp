@@ -148,19 +148,41 @@ TEST_F(MainWindowTest, PanicButtonAndMenuSendTheSameSweep) {
   EXPECT_EQ(child<QPushButton>(&window, "Panic")->toolTip(), "Stops 'hanging' notes");
 }
 
+// The key's own repeat while F12 is held sends no Panic; a new press does. (The port here takes
+// each sweep at once, so only the key decides.)
+TEST_F(MainWindowTest, HeldF12SendsOnePanicAndANewPressAnother) {
+  start();
+  connectFirstPort();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  auto press = [&](bool repeat) { QTest::simulateEvent(&window, true, Qt::Key_F12, Qt::NoModifier, {}, repeat); };
+  press(false);
+  for (int i = 0; i < 20; ++i) press(true);
+  QTest::keyRelease(&window, Qt::Key_F12);
+  EXPECT_EQ(f.service.delivered().size(), 2032u);
+  QTest::keyClick(&window, Qt::Key_F12);
+  EXPECT_EQ(f.service.delivered().size(), 2 * 2032u);
+}
+
+// So a device plugged in while the dialog is open is listed only once the dialog was closed
+// and opened again, as the troubleshooting notes say.
 TEST_F(MainWindowTest, MidiSettingsWhileOpenOnlyBringsItForward) {
   start();
   MidiSettingsDialog* first = window.midiSettings();
   f.service.calls.clear();
+  f.service.outPorts.push_back({0, 0, 0, "Plugged in", kTechOutputPort, {}});
+  auto listed = [&] { return child<QComboBox>(window.midiSettings(), "AuswahlMIDIPort")->findText("Plugged in") >= 0; };
   action("Menu_Midisettings")->trigger();
   EXPECT_EQ(window.midiSettings(), first);
   EXPECT_TRUE(f.service.calls.empty());
+  EXPECT_FALSE(listed());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   connectFirstPort();
   action("Menu_Midisettings")->trigger();
   ASSERT_NE(window.midiSettings(), nullptr);
   EXPECT_NE(std::find(f.service.calls.begin(), f.service.calls.end(), "closeOut 1"), f.service.calls.end());
+  EXPECT_TRUE(listed());
 }
 
 TEST_F(MainWindowTest, CloseBoxClosesTheOutputButQuitDoesNot) {

@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "core/midi/Messages.h"
+#include "core/midi/MidiServiceHolder.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/monitor/MidiMonitor.h"
 #include "ui/monitor/MonitorWindow.h"
@@ -99,6 +100,46 @@ TEST_F(MonitorTest, KeepsTheLastTenThousandWhileClosedAndClearForgetsThem) {
   fx.midi.SendNoteOn(62, 3);
   w = open();
   EXPECT_EQ(untimed(w), QStringList{"90 3E 03  ch 1  Note On 62 vel 3"}) << "cleared ones stay gone";
+}
+
+// A memory service whose error text says which MIDI system gave it, and may change.
+struct TellingService : MemoryService {
+  std::string text;
+  std::string outErrorText(MidiResult) override { return text; }
+};
+
+// A failed send names the cause that the service which answered gave when it answered, also
+// once the program has chosen another MIDI system; the rows are shown only afterwards.
+TEST(MonitorAfterServiceChoice, AFailedSendNamesTheCauseItsOwnServiceGaveThen) {
+  std::vector<TellingService*> made;
+  MidiServiceHolder services([&made] {
+    auto s = std::make_unique<TellingService>();
+    made.push_back(s.get());
+    return s;
+  });
+  RecordingPresenter presenter;
+  MidiLink midi(services, presenter);
+  AppContext ctx{midi, presenter, {}, {}, {}};
+  MainWindow window(ctx);
+  midi.state().MidiChannel = 0;
+
+  made[0]->text = "No MIDI system is running.";
+  midi.SendControlChange(7, 1);
+  made[0]->text = "Still none.";
+  midi.SendControlChange(7, 2);
+  made[0]->gone = true;
+  midi.chooseServiceAgainIfGone();
+  ASSERT_EQ(made.size(), 2u);
+  made[1]->text = "The JACK server has stopped.";
+  midi.SendControlChange(7, 3);
+
+  window.findChild<QAction*>("Menu_Monitor")->trigger();
+  auto* w = window.findChild<MonitorWindow*>("F_Monitor");
+  ASSERT_NE(w, nullptr);
+  const QStringList expected{"B0 07 01  ch 1  CC 7  Main volume = 1  -- failed: No MIDI system is running.",
+                             "B0 07 02  ch 1  CC 7  Main volume = 2  -- failed: Still none.",
+                             "B0 07 03  ch 1  CC 7  Main volume = 3  -- failed: The JACK server has stopped."};
+  EXPECT_EQ(MonitorTest::untimed(w).join("\n").toStdString(), expected.join("\n").toStdString());
 }
 
 }  // namespace

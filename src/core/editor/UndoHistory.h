@@ -48,6 +48,10 @@ struct UndoStep {
 class UndoHistory {
  public:
   static constexpr std::size_t kMaxSteps = 1000;
+  // Nor more than this in the texts the steps keep: a field may hold 32,767 characters, so a
+  // thousand loads of long sounds would take gigabytes. The oldest steps go first; the newest
+  // step always stays (one step of every control at its longest is about 4 MB).
+  static constexpr std::size_t kMaxBytes = std::size_t{16} << 20;
   // Wheel and arrow steps of one knob further apart than this are two steps.
   static constexpr std::int64_t kStepPauseMs = 1000;
 
@@ -79,6 +83,8 @@ class UndoHistory {
   std::string_view undoCaption() const;
   std::string_view redoCaption() const;
   std::size_t steps() const { return steps_.size(); }
+  // What the steps keep, in bytes: each counts by the controls it changed.
+  std::size_t bytes() const { return bytes_; }
 
   // The sound as the steps leave it (the edit, even while a comparison shows another).
   const SoundState& edit() const { return edit_; }
@@ -89,17 +95,23 @@ class UndoHistory {
     EditInput input;
     std::int64_t last;
     std::string caption;
-    SoundState before;  // the sound before the gesture's first edit
+    // Each control the gesture changed, as it was before the gesture, in table order: a step
+    // costs what it touched, not the whole sound.
+    std::vector<ControlValue> before;
     bool pushed = false;
   };
   bool continues(std::size_t key, EditInput input, std::int64_t nowMs) const;
+  void touch(std::size_t control);
   void settleGesture();
   void push(UndoStep step);
+  void dropRedoSteps();
+  void keepWithinBounds();
 
   std::deque<UndoStep> steps_;
-  std::size_t done_ = 0;  // steps_[0, done_) are done
+  std::size_t done_ = 0;   // steps_[0, done_) are done
+  std::size_t bytes_ = 0;  // what steps_ keeps
   SoundState edit_;
-  SoundState shown_;
+  std::optional<SoundState> shown_;  // what the panel shows instead of the edit, while it does
   std::optional<Gesture> open_;
 };
 

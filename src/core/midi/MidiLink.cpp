@@ -35,7 +35,7 @@ MidiLink::MidiLink(MidiService& service, MessagePresenter& presenter)
 void MidiLink::chooseServiceAgainIfGone() {
   // An open handle belongs to the service it came from; it must be closed there first.
   if (state_.MidiOutHandle != kNoMidiHandle || state_.MidiInHandle != kNoMidiHandle) return;
-  services_.chooseAgainIfGone();
+  if (services_.chooseAgainIfGone()) takenSinceSweep_.reset();
 }
 
 void MidiLink::resetChoices() {
@@ -53,6 +53,8 @@ void MidiLink::ShowMidiError(std::string_view name, MidiResult code) {
 }
 
 void MidiLink::SwitchMidiOut(std::string_view action) {
+  // A sweep queued for the output that closes is no Panic for the one that opens next.
+  takenSinceSweep_.reset();
   if (action == "open") {
     MidiHandle handle = kNoMidiHandle;
     const MidiResult result = service().openOut(state_.MidiOutDevice, handle);
@@ -120,17 +122,28 @@ void MidiLink::SendControlChange(int controller, std::string_view text) {
 }
 
 void MidiLink::SendPanic() {
-  if (!channelValid()) return;
+  if (!channelValid() || sweepStillQueued()) return;
+  MidiResult last = kMidiOk;
   for (int pass = 0; pass < 16; ++pass)
     for (int note = 1; note <= 127; ++note)
-      hand(noteOn(state_.MidiChannel, note, 0));
+      last = hand(noteOn(state_.MidiChannel, note, 0));
+  if (last == kMidiOk) takenSinceSweep_ = 0;
+}
+
+bool MidiLink::sweepStillQueued() {
+  if (!takenSinceSweep_) return false;
+  if (service().pendingMessages() > *takenSinceSweep_) return true;
+  takenSinceSweep_.reset();
+  return false;
 }
 
 void MidiLink::sendRaw(std::uint32_t message) { hand(message); }
 
-void MidiLink::hand(std::uint32_t message) {
+MidiResult MidiLink::hand(std::uint32_t message) {
   const MidiResult result = service().sendShort(state_.MidiOutHandle, message);
+  if (result == kMidiOk && takenSinceSweep_) ++*takenSinceSweep_;
   if (listener_) listener_(message, result);
+  return result;
 }
 
 }  // namespace rotavox

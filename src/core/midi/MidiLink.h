@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include <memory>
+#include <optional>
 
 #include "core/common/MessagePresenter.h"
 #include "core/midi/MidiService.h"
@@ -55,6 +56,9 @@ class MidiLink {
   void SendControlChange(int controller, int value);
   // A number field's text: empty sends nothing; otherwise the decimal number it shows.
   void SendControlChange(int controller, std::string_view text);
+  // Note releases for every note on the channel: notes 1 to 127, sixteen times, velocity 0.
+  // Sends nothing while the last sweep is still queued: that one silences every note when it
+  // goes out, and more of them would only hold back every edit behind them.
   void SendPanic();
   // A ready-made short message straight to the output (the sequencer's All Notes Off).
   void sendRaw(std::uint32_t message);
@@ -67,13 +71,18 @@ class MidiLink {
  private:
   bool channelValid() const { return state_.MidiChannel >= 0 && state_.MidiChannel <= 15; }
   // Every short message leaves through here.
-  void hand(std::uint32_t message);
+  MidiResult hand(std::uint32_t message);
+  bool sweepStillQueued();
 
   std::unique_ptr<MidiServiceHolder> fixed_;  // for a service that stays
   MidiServiceHolder& services_;
   MessagePresenter& presenter_;
   MidiState state_;
   SendListener listener_;
+  // Messages the service took after the last Panic sweep while that sweep may still be queued;
+  // empty once it is known to be out, or when the output it went to was closed. The queue is
+  // in order, so the sweep is out once the service holds no more than these.
+  std::optional<std::size_t> takenSinceSweep_;
 };
 
 // The text of the MIDI error box for an error text of the system.

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/midi/MidiService.h"
@@ -14,20 +16,27 @@ struct LoggedMessage {
   std::int64_t micros = 0;   // time since the program started
   std::uint32_t message = 0;
   MidiResult result = kMidiOk;
+  std::uint32_t errorText = 0;  // what the service said of a failed send, in MidiLog's texts
 };
 
 // The last messages handed to the MIDI service, kept whether the monitor is open or not. A
-// ring: adding never allocates and the oldest message goes first.
+// ring: adding never allocates but for an error text not met before, and the oldest message
+// goes first.
 class MidiLog {
  public:
   static constexpr std::size_t kCapacity = 10000;
+  // Distinct error texts kept; a run meets a handful. Beyond, a failure shows its code only.
+  static constexpr std::size_t kMaxTexts = 256;
 
-  MidiLog() : ring_(kCapacity) {}
+  MidiLog() : ring_(kCapacity), texts_(1) {}
 
-  void add(std::int64_t micros, std::uint32_t message, MidiResult result) {
-    ring_[next_ % kCapacity] = {next_, micros, message, result};
+  // `errorText` is the service's own text for a failed send, as it gave it when it answered:
+  // result codes mean something else in each MIDI system, and a text may name the moment's cause.
+  void add(std::int64_t micros, std::uint32_t message, MidiResult result, std::string_view errorText = {}) {
+    ring_[next_ % kCapacity] = {next_, micros, message, result, textIndex(errorText)};
     ++next_;
   }
+  std::string_view errorText(const LoggedMessage& logged) const { return texts_[logged.errorText]; }
   // Forgets every message kept so far; numbering goes on.
   void clear() { first_ = next_; }
 
@@ -40,7 +49,16 @@ class MidiLog {
   const LoggedMessage& at(std::uint64_t number) const { return ring_[number % kCapacity]; }
 
  private:
+  std::uint32_t textIndex(std::string_view text) {
+    for (std::size_t i = 0; i < texts_.size(); ++i)
+      if (texts_[i] == text) return static_cast<std::uint32_t>(i);
+    if (texts_.size() == kMaxTexts) return 0;
+    texts_.emplace_back(text);
+    return static_cast<std::uint32_t>(texts_.size() - 1);
+  }
+
   std::vector<LoggedMessage> ring_;
+  std::vector<std::string> texts_;  // [0] is the empty text; never shrinks, shown rows point here
   std::uint64_t next_ = 0;
   std::uint64_t first_ = 0;  // where the last clear() left it
 };

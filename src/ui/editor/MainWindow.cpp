@@ -90,7 +90,10 @@ void MainWindow::buildMenus() {
   item(options, "Menu_InitW", "Init sound to mQ Waldorf default", QKeySequence(), &MainWindow::Menu_InitW_Click);
   // Offered in the menu but never available: the program has no second preset.
   item(options, "Menu_InitK", "Init sound to Rotavox default", QKeySequence(), nullptr)->setEnabled(false);
-  item(options, "Menu_Panic", "Send &Panic", QKeySequence("F12"), &MainWindow::Menu_Panic_Click);
+  // A held F12 is one Panic: each sweep takes about 1.6 s of the wire, and the key's own repeat
+  // would queue one after another in front of every edit.
+  QAction* panic = item(options, "Menu_Panic", "Send &Panic", QKeySequence("F12"), &MainWindow::Menu_Panic_Click);
+  panic->setAutoRepeat(false);
   item(options, "Menu_Sequenzer", "Sequenzer settings", QKeySequence("F11"), &MainWindow::Menu_Sequenzer_Click);
   Menu_StartSequenzer_ = item(options, "Menu_StartSequenzer", "Start se&quenzer", QKeySequence("Ctrl+Q"),
                               &MainWindow::Menu_StartSequenzer_Click);

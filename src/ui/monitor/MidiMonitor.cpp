@@ -12,9 +12,14 @@ MidiMonitor::MidiMonitor(AppContext& ctx, QMenu* menu, QWidget* window)
     : QObject(window), ctx_(ctx), parentWindow_(window) {
   setObjectName("MidiMonitor");
   clock_.start();
-  // Only a copy into the ring: the message has reached the service already.
+  // Only a copy into the ring: the message has reached the service already. The service that
+  // answered is still the link's, so a failure's text is asked of it now.
   ctx_.midi.setSendListener([this](std::uint32_t message, MidiResult result) {
-    log_.add(clock_.nsecsElapsed() / 1000, message, result);
+    const std::int64_t micros = clock_.nsecsElapsed() / 1000;
+    if (result == kMidiOk)
+      log_.add(micros, message, result);
+    else
+      log_.add(micros, message, result, ctx_.midi.service().outErrorText(result));
   });
   QAction* item = menu->addAction("MIDI &monitor");
   item->setObjectName("Menu_Monitor");
@@ -28,12 +33,6 @@ MonitorWindow* MidiMonitor::window() const { return window_; }
 
 void MidiMonitor::Menu_Monitor_Click() {
   showOrRaise(window_, [this] { return new MonitorWindow(*this, parentWindow_); });
-}
-
-const std::string& MidiMonitor::errorText(MidiResult code) {
-  auto it = errorTexts_.find(code);
-  if (it == errorTexts_.end()) it = errorTexts_.emplace(code, ctx_.midi.service().outErrorText(code)).first;
-  return it->second;
 }
 
 }  // namespace rotavox

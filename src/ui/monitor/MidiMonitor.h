@@ -3,8 +3,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <map>
-#include <string>
 
 #include "core/monitor/MidiLog.h"
 #include "ui/common/AppContext.h"
@@ -29,8 +27,6 @@ class MidiMonitor : public QObject {
 
   const MidiLog& log() const { return log_; }
   void clear() { log_.clear(); }
-  // The MIDI service's text for a failed send, asked once per code.
-  const std::string& errorText(MidiResult code);
   MonitorWindow* window() const;
 
  private:
@@ -38,7 +34,6 @@ class MidiMonitor : public QObject {
   QWidget* parentWindow_;
   MidiLog log_;
   QElapsedTimer clock_;
-  std::map<MidiResult, std::string> errorTexts_;
   QPointer<MonitorWindow> window_;
 };
 

@@ -21,8 +21,7 @@ int MonitorModel::rowCount(const QModelIndex& parent) const {
 
 QString MonitorModel::line(int row) const {
   const LoggedMessage& m = rows_[static_cast<std::size_t>(row)];
-  const std::string error = m.result == kMidiOk ? std::string() : monitor_.errorText(m.result);
-  return QString::fromStdString(monitorLine(m, error));
+  return QString::fromStdString(monitorLine(m, monitor_.log().errorText(m)));
 }
 
 QVariant MonitorModel::data(const QModelIndex& index, int role) const {
