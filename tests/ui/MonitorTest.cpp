@@ -122,6 +122,8 @@ TEST(MonitorAfterServiceChoice, AFailedSendNamesTheCauseItsOwnServiceGaveThen) {
   AppContext ctx{midi, presenter, {}, {}, {}};
   MainWindow window(ctx);
   midi.state().MidiChannel = 0;
+  services.service();  // the first choice, as the settings dialog's first load makes it
+  ASSERT_EQ(made.size(), 1u);
 
   made[0]->text = "No MIDI system is running.";
   midi.SendControlChange(7, 1);
