@@ -76,8 +76,11 @@ bool panic(MidiService& service, int device) {
     std::printf("  first to last message on midiC0D0: %.4f s; the pacing rule allows no less than %.4f s (%+.2f %%)\n",
                 firstToLast, rule, 100.0 * (firstToLast - rule) / rule);
     std::printf("  hand-over to the last message: %.4f s\n", std::chrono::duration<double>(got.back().at - start).count());
+    std::vector<double> seconds;
+    for (const RawMidiReader::Arrival& a : got) seconds.push_back(std::chrono::duration<double>(a.at - got.front().at).count());
     std::printf("  worst run of messages ahead of the rule: %.4f s\n",
-                worstPacingShortfall(got, WirePacer::kWireBytesPerSecond, WirePacer::kBurstBytes));
+                contract::worstPacingShortfall(wire.messages(), seconds, WirePacer::kWireBytesPerSecond,
+                                               WirePacer::kBurstBytes));
   }
   std::printf("  received %zu of %zu, %s%s\n", got.size(), sweep.size(), inOrder ? "in order" : "NOT in order",
               complete ? "" : ", INCOMPLETE");

@@ -20,7 +20,7 @@
 #include "../tests/e2e/E2eSupport.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
-#include "platform/midi/JackService.h"
+#include "platform/midi/jack/JackService.h"
 #include "ui/common/AppContext.h"
 #include "ui/editor/MainWindow.h"
 

@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+
+#include "e2e/OverPipeWire.h"
+
+int main(int argc, char** argv) {
+  rotavox::jacktest::startOverPipeWireWhenAsked(argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
