@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
 
 #include "TestSupport.h"
@@ -29,10 +31,10 @@ struct MonitorTest : ::testing::Test {
     window.findChild<QAction*>("Menu_Monitor")->trigger();
     return window.findChild<MonitorWindow*>("F_Monitor");
   }
-  // The list's lines without their time, which depends on when the test ran.
+  // The table's rows as lines without their time, which depends on when the test ran.
   static QStringList untimed(MonitorWindow* w) {
     QStringList out;
-    const QRegularExpression time("^\\d+\\.\\d{3}  ");
+    const QRegularExpression time("^\\d+\\.\\d{3}\t");
     for (int row = 0; row < w->model().rowCount(); ++row) {
       const QString line = w->model().line(row);
       EXPECT_TRUE(time.match(line).hasMatch()) << line.toStdString();
@@ -56,11 +58,11 @@ TEST_F(MonitorTest, ListsEverythingHandedToTheServiceWithItsMeaning) {
   MonitorWindow* w = open();
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->windowTitle(), "MIDI monitor");
-  EXPECT_EQ(untimed(w), (QStringList{"B0 45 64  ch 1  CC 69  Filter 1 Cutoff = 100",
-                                     "90 3C 64  ch 1  Note On 60 vel 100",
-                                     "B0 7B 00  ch 1  CC 123  All Notes Off",
-                                     QString::fromStdString("B0 07 05  ch 1  CC 7  Main volume = 5  -- failed: " + error)}));
-  EXPECT_EQ(window.findChild<QListView*>("ListMessages")->model(), &w->model());
+  EXPECT_EQ(untimed(w), (QStringList{"out\tB0 45 64\t1\tCC 69\tFilter 1 Cutoff = 100\t",
+                                     "out\t90 3C 64\t1\tNote On 60\tvel 100\t",
+                                     "out\tB0 7B 00\t1\tCC 123\tAll Notes Off\t",
+                                     QString::fromStdString("out\tB0 07 05\t1\tCC 7\tMain volume = 5\t" + error)}));
+  EXPECT_EQ(window.findChild<QTableView*>("ListMessages")->model(), &w->model());
 }
 
 TEST_F(MonitorTest, TakesNewMessagesInBatchesAndPauseHoldsTheListStill) {
@@ -85,7 +87,7 @@ TEST_F(MonitorTest, KeepsTheLastTenThousandWhileClosedAndClearForgetsThem) {
   for (int i = 0; i < 10050; ++i) fx.midi.SendControlChange(69, i % 128);
   MonitorWindow* w = open();
   ASSERT_EQ(w->model().rowCount(), 10000);
-  EXPECT_TRUE(w->model().line(0).endsWith("Filter 1 Cutoff = " + QString::number(50 % 128)));
+  EXPECT_TRUE(w->model().line(0).endsWith("\tFilter 1 Cutoff = " + QString::number(50 % 128) + "\t"));
 
   QTest::mouseClick(window.findChild<QPushButton*>("C_Copy"), Qt::LeftButton);
   const QStringList copied = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
@@ -99,7 +101,44 @@ TEST_F(MonitorTest, KeepsTheLastTenThousandWhileClosedAndClearForgetsThem) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   fx.midi.SendNoteOn(62, 3);
   w = open();
-  EXPECT_EQ(untimed(w), QStringList{"90 3E 03  ch 1  Note On 62 vel 3"}) << "cleared ones stay gone";
+  EXPECT_EQ(untimed(w), QStringList{"out\t90 3E 03\t1\tNote On 62\tvel 3\t"}) << "cleared ones stay gone";
+}
+
+// A screen reader reads the monitor as a table: a column per part of a message, each headed
+// by its title, each wide enough for its longest text so far.
+TEST_F(MonitorTest, ReadsAsATableWithEachColumnWideEnoughForItsText) {
+  fx.midi.SendControlChange(7, 5);
+  MonitorWindow* w = open();
+  auto* table = window.findChild<QTableView*>("ListMessages");
+  ASSERT_NE(table, nullptr);
+  QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(table);
+  ASSERT_NE(seen->tableInterface(), nullptr);
+  EXPECT_EQ(seen->role(), QAccessible::Table);
+  EXPECT_EQ(seen->tableInterface()->columnCount(), 7);
+  EXPECT_EQ(seen->tableInterface()->rowCount(), 1);
+  QStringList titles;
+  for (int c = 0; c < 7; ++c) titles << w->model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+  EXPECT_EQ(titles, (QStringList{"Time", "Direction", "Bytes", "Channel", "Message", "Meaning", "Error"}));
+  EXPECT_EQ(seen->tableInterface()->cellAt(0, 5)->text(QAccessible::Name), "Main volume = 5");
+
+  auto fits = [&] {
+    const QFontMetrics metrics(table->font());
+    for (int row = 0; row < w->model().rowCount(); ++row)
+      for (int c = 0; c < 7; ++c) {
+        const QString text = w->model().index(row, c).data().toString();
+        EXPECT_GE(table->columnWidth(c), metrics.horizontalAdvance(text)) << text.toStdString();
+        EXPECT_GE(table->columnWidth(c), table->horizontalHeader()->sectionSizeHint(c)) << c;
+      }
+  };
+  fits();
+  // A longer meaning and a failed send's text widen their columns.
+  const int meaning = table->columnWidth(5);
+  fx.midi.SendControlChange(68, 9);
+  fx.service.failures["sendShort"] = 7;
+  fx.midi.SendControlChange(7, 6);
+  w->takeBatch();
+  EXPECT_GT(table->columnWidth(5), meaning);
+  fits();
 }
 
 // A memory service whose error text says which MIDI system gave it, and may change.
@@ -138,9 +177,9 @@ TEST(MonitorAfterServiceChoice, AFailedSendNamesTheCauseItsOwnServiceGaveThen) {
   window.findChild<QAction*>("Menu_Monitor")->trigger();
   auto* w = window.findChild<MonitorWindow*>("F_Monitor");
   ASSERT_NE(w, nullptr);
-  const QStringList expected{"B0 07 01  ch 1  CC 7  Main volume = 1  -- failed: No MIDI system is running.",
-                             "B0 07 02  ch 1  CC 7  Main volume = 2  -- failed: Still none.",
-                             "B0 07 03  ch 1  CC 7  Main volume = 3  -- failed: The JACK server has stopped."};
+  const QStringList expected{"out\tB0 07 01\t1\tCC 7\tMain volume = 1\tNo MIDI system is running.",
+                             "out\tB0 07 02\t1\tCC 7\tMain volume = 2\tStill none.",
+                             "out\tB0 07 03\t1\tCC 7\tMain volume = 3\tThe JACK server has stopped."};
   EXPECT_EQ(MonitorTest::untimed(w).join("\n").toStdString(), expected.join("\n").toStdString());
 }
 

@@ -17,32 +17,33 @@ std::string itemName(const Parameter& p, int value) {
   return {};
 }
 
-std::string controlChangeText(int controller, int value) {
-  std::string text = "CC " + std::to_string(controller);
-  if (controller == kAllNotesOffController) return text + "  All Notes Off";
+std::string controlChangeMeaning(int controller, int value) {
+  if (controller == kAllNotesOffController) return "All Notes Off";
   if (const auto row = parameterOfController(controller)) {
     const Parameter& p = parameter(*row);
-    return text + "  " + parameterTitle(p) + " = " + std::to_string(value) + itemName(p, value);
+    return parameterTitle(p) + " = " + std::to_string(value) + itemName(p, value);
   }
-  return text + " = " + std::to_string(value);
+  return "= " + std::to_string(value);
 }
 
 }  // namespace
 
-std::string describeMessage(std::uint32_t message) {
+MessageParts messageParts(std::uint32_t message) {
   const int status = statusByte(message);
   const int data1 = data1Byte(message);
   const int data2 = data2Byte(message);
-  if (status < 0x80 || status >= 0xF0) return "status " + messageBytes(message).substr(0, 2);
-  const std::string channel = "ch " + std::to_string((status & 0x0F) + 1) + "  ";
+  if (status < 0x80 || status >= 0xF0) return {"", "status " + messageBytes(message).substr(0, 2), ""};
+  const std::string channel = std::to_string((status & 0x0F) + 1);
+  const std::string first = std::to_string(data1);
+  const std::string second = std::to_string(data2);
   switch (status & 0xF0) {
-    case 0x80: return channel + "Note Off " + std::to_string(data1) + " vel " + std::to_string(data2);
-    case 0x90: return channel + "Note On " + std::to_string(data1) + " vel " + std::to_string(data2);
-    case 0xA0: return channel + "Key Pressure " + std::to_string(data1) + " = " + std::to_string(data2);
-    case 0xB0: return channel + controlChangeText(data1, data2);
-    case 0xC0: return channel + "Program " + std::to_string(data1);
-    case 0xD0: return channel + "Channel Pressure " + std::to_string(data1);
-    default: return channel + "Pitch Bend " + std::to_string(data1 + data2 * 128 - 8192);
+    case 0x80: return {channel, "Note Off " + first, "vel " + second};
+    case 0x90: return {channel, "Note On " + first, "vel " + second};
+    case 0xA0: return {channel, "Key Pressure " + first, "= " + second};
+    case 0xB0: return {channel, "CC " + first, controlChangeMeaning(data1, data2)};
+    case 0xC0: return {channel, "Program " + first, ""};
+    case 0xD0: return {channel, "Channel Pressure", "= " + first};
+    default: return {channel, "Pitch Bend", "= " + std::to_string(data1 + data2 * 128 - 8192)};
   }
 }
 
@@ -68,12 +69,23 @@ std::string secondsText(std::int64_t micros) {
   return text.data();
 }
 
+std::string_view directionText(MessageDirection direction) {
+  return direction == MessageDirection::In ? "in" : "out";
+}
+
+MonitorRow monitorRow(const LoggedMessage& logged, std::string_view errorText) {
+  MessageParts parts = messageParts(logged.message);
+  std::string error;
+  if (logged.result != kMidiOk) error = errorText.empty() ? "error " + std::to_string(logged.result) : std::string(errorText);
+  return {secondsText(logged.micros), std::string(directionText(logged.direction)), messageBytes(logged.message),
+          std::move(parts.channel),  std::move(parts.message), std::move(parts.meaning), std::move(error)};
+}
+
 std::string monitorLine(const LoggedMessage& logged, std::string_view errorText) {
-  std::string line = secondsText(logged.micros) + "  " + messageBytes(logged.message) + "  " + describeMessage(logged.message);
-  if (logged.result != kMidiOk) {
-    line += "  -- failed: ";
-    line += errorText.empty() ? "error " + std::to_string(logged.result) : std::string(errorText);
-  }
+  // Every line has all the columns, so that a spreadsheet puts each in its own.
+  const MonitorRow row = monitorRow(logged, errorText);
+  std::string line = row[0];
+  for (std::size_t i = 1; i < row.size(); ++i) (line += '\t') += row[i];
   return line;
 }
 

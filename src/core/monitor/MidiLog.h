@@ -10,6 +10,9 @@
 
 namespace rotavox {
 
+// Which way a message went: sent to the instrument, or received from it.
+enum class MessageDirection : std::uint8_t { Out, In };
+
 // One message as it was handed to the MIDI service.
 struct LoggedMessage {
   std::uint64_t number = 0;  // counts every message since the start, 0 first
@@ -17,6 +20,7 @@ struct LoggedMessage {
   std::uint32_t message = 0;
   MidiResult result = kMidiOk;
   std::uint32_t errorText = 0;  // what the service said of a failed send, in MidiLog's texts
+  MessageDirection direction = MessageDirection::Out;
 };
 
 // The last messages handed to the MIDI service, kept whether the monitor is open or not. A
@@ -30,10 +34,11 @@ class MidiLog {
 
   MidiLog() : ring_(kCapacity), texts_(1) {}
 
-  // `errorText` is the service's own text for a failed send, as it gave it when it answered:
-  // result codes mean something else in each MIDI system, and a text may name the moment's cause.
+  // A message sent to the instrument. `errorText` is the service's own text for a failed send,
+  // as it gave it when it answered: result codes mean something else in each MIDI system, and a
+  // text may name the moment's cause.
   void add(std::int64_t micros, std::uint32_t message, MidiResult result, std::string_view errorText = {}) {
-    ring_[next_ % kCapacity] = {next_, micros, message, result, textIndex(errorText)};
+    ring_[next_ % kCapacity] = {next_, micros, message, result, textIndex(errorText), MessageDirection::Out};
     ++next_;
   }
   std::string_view errorText(const LoggedMessage& logged) const { return texts_[logged.errorText]; }

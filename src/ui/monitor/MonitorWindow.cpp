@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
-#include <QListView>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
+#include <algorithm>
 
 #include "core/monitor/MessageText.h"
 #include "ui/common/Twips.h"
@@ -13,10 +15,23 @@
 
 namespace rotavox {
 
-MonitorModel::MonitorModel(MidiMonitor& monitor, QObject* parent) : QAbstractListModel(parent), monitor_(monitor) {}
+namespace {
+
+// Characters, not bytes: an error text may hold any.
+int charactersOf(const std::string& utf8) {
+  return static_cast<int>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+MonitorModel::MonitorModel(MidiMonitor& monitor, QObject* parent) : QAbstractTableModel(parent), monitor_(monitor) {}
 
 int MonitorModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int MonitorModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(kMonitorColumnCount);
 }
 
 QString MonitorModel::line(int row) const {
@@ -25,11 +40,22 @@ QString MonitorModel::line(int row) const {
 }
 
 QVariant MonitorModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
-  if (role == Qt::DisplayRole) return line(index.row());
-  if (role == Qt::ForegroundRole && rows_[static_cast<std::size_t>(index.row())].result != kMidiOk)
-    return QColor(200, 0, 0);
+  if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+  const LoggedMessage& m = rows_[static_cast<std::size_t>(index.row())];
+  if (role == Qt::DisplayRole) {
+    return QString::fromStdString(monitorRow(m, monitor_.log().errorText(m))[static_cast<std::size_t>(index.column())]);
+  }
+  if (role == Qt::ForegroundRole && m.result != kMidiOk) return QColor(200, 0, 0);
+  // Times line up on their decimal point.
+  if (role == Qt::TextAlignmentRole && index.column() == static_cast<int>(MonitorColumn::Time))
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   return {};
+}
+
+QVariant MonitorModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount()) return {};
+  const std::string_view title = kMonitorColumnTitles[static_cast<std::size_t>(section)];
+  return QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size()));
 }
 
 void MonitorModel::catchUp() {
@@ -50,7 +76,12 @@ void MonitorModel::catchUp() {
   const std::uint64_t start = log.next() - std::min<std::uint64_t>(incoming, MidiLog::kCapacity);
   const int first = static_cast<int>(rows_.size());
   beginInsertRows({}, first, first + static_cast<int>(log.next() - start) - 1);
-  for (std::uint64_t n = start; n < log.next(); ++n) rows_.push_back(log.at(n));
+  for (std::uint64_t n = start; n < log.next(); ++n) {
+    const LoggedMessage& m = log.at(n);
+    rows_.push_back(m);
+    const MonitorRow row = monitorRow(m, log.errorText(m));
+    for (std::size_t c = 0; c < kMonitorColumnCount; ++c) widest_[c] = std::max(widest_[c], charactersOf(row[c]));
+  }
   endInsertRows();
   seen_ = log.next();
 }
@@ -58,6 +89,7 @@ void MonitorModel::catchUp() {
 void MonitorModel::clear() {
   beginResetModel();
   rows_.clear();
+  widest_ = {};
   seen_ = monitor_.log().next();
   endResetModel();
 }
@@ -67,14 +99,24 @@ MonitorWindow::MonitorWindow(MidiMonitor& monitor, QWidget* parent)
   setObjectName("F_Monitor");
   setWindowTitle("MIDI monitor");
   setAttribute(Qt::WA_DeleteOnClose);
-  resize(twips(11400), twips(6000));
+  resize(twips(12600), twips(6000));
 
-  ListMessages_ = placed<QListView>(this, "ListMessages", twipRect(120, 120, 8160, 5040));
+  ListMessages_ = placed<QTableView>(this, "ListMessages", twipRect(120, 120, 8160, 5040));
   ListMessages_->setModel(&model_);
-  // Every line the same height: a long list scrolls without measuring each row.
-  ListMessages_->setUniformItemSizes(true);
   ListMessages_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  ListMessages_->setShowGrid(false);
+  ListMessages_->setWordWrap(false);
+  ListMessages_->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListMessages_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  // Every row the same height: a long table scrolls without measuring each row.
+  QHeaderView* rows = ListMessages_->verticalHeader();
+  rows->hide();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setMinimumSectionSize(0);
+  rows->setDefaultSectionSize(ListMessages_->fontMetrics().height() + 2);
+  QHeaderView* columns = ListMessages_->horizontalHeader();
+  columns->setHighlightSections(false);
+  columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   ListMessages_->setAccessibleName("Messages sent");
   C_Pause_ = placed<QPushButton>(this, "C_Pause", twipRect(120, 5340, 1500, 480), "&Pause");
   C_Pause_->setCheckable(true);
@@ -113,8 +155,21 @@ void MonitorWindow::takeBatch() {
   QScrollBar* bar = ListMessages_->verticalScrollBar();
   const bool atEnd = bar->value() == bar->maximum();
   model_.catchUp();
+  fitColumns();
   // Following the newest line, unless the user scrolled back to read.
   if (atEnd) ListMessages_->scrollToBottom();
+}
+
+void MonitorWindow::fitColumns() {
+  QHeaderView* header = ListMessages_->horizontalHeader();
+  // The cells' font is fixed-width: a text's width is its length in digits.
+  const QFontMetrics metrics(ListMessages_->font());
+  const int padding = 2 * metrics.horizontalAdvance(QLatin1Char('0'));
+  for (int c = 0; c < model_.columnCount(); ++c) {
+    const int content = metrics.horizontalAdvance(QString(model_.widest(MonitorColumn(c)), QLatin1Char('0'))) + padding;
+    const int width = std::max(content, header->sectionSizeHint(c));
+    if (header->sectionSize(c) != width) header->resizeSection(c, width);
+  }
 }
 
 void MonitorWindow::C_Pause_Click() {
@@ -124,6 +179,7 @@ void MonitorWindow::C_Pause_Click() {
 void MonitorWindow::C_Clear_Click() {
   monitor_.clear();
   model_.clear();
+  fitColumns();
 }
 
 void MonitorWindow::C_Copy_Click() {
