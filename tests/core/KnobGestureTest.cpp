@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cmath>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "core/editor/KnobGesture.h"
@@ -136,6 +138,17 @@ TEST(KnobGesture, NudgeTable) {
   for (const NudgeCase& c : cases)
     EXPECT_EQ(knobNudge(c.value, c.direction, c.bounds), c.expected)
         << "value " << c.value.value_or(-999) << " direction " << c.direction;
+}
+
+// A value set at once (by a screen reader) lands on a whole number within the bounds.
+TEST(KnobGesture, TargetTable) {
+  const std::vector<std::tuple<double, KnobBounds, std::optional<double>>> cases = {
+      {70, k127, 70},    {70.5, k127, 70},  {71.5, k127, 72},          {70.6, k127, 71},
+      {200, k127, 127},  {-5, k127, 0},     {127.4, k127, 127},        {101, k100, 100},
+      {-0.4, k127, 0},   {std::nan(""), k127, std::nullopt},
+  };
+  for (const auto& [requested, bounds, expected] : cases)
+    EXPECT_EQ(knobTarget(requested, bounds), expected) << requested << " within " << bounds.upper;
 }
 
 TEST(KnobGesture, ValueTextIsShortest) {

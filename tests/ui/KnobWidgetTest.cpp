@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -223,6 +224,47 @@ TEST(KnobWidget, IsAFocusableNamedControlOfDefaultSize) {
   EXPECT_EQ(rig.knob->focusPolicy(), Qt::StrongFocus);
   EXPECT_EQ(rig.knob->accessibleName(), "Cutoff");
   EXPECT_TRUE(rig.knob->toolTip().isEmpty());
+}
+
+// What a screen reader sees of a knob: a dial whose value is its field's number within the
+// knob's bounds, the field's text as its text value.
+TEST(KnobWidget, ScreenReadersSeeADialWithTheFieldsValue) {
+  const struct {
+    int upper;
+    const char* text;
+    double current;
+  } cases[] = {{127, "64", 64}, {127, "0", 0}, {100, "100", 100}, {127, "?", 0}, {127, "", 0}};
+  for (const auto& c : cases) {
+    KnobRig rig(0, c.upper);
+    rig.set(c.text);
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(rig.knob);
+    ASSERT_NE(seen->valueInterface(), nullptr);
+    EXPECT_EQ(seen->role(), QAccessible::Dial);
+    EXPECT_EQ(seen->text(QAccessible::Name), "Cutoff");
+    EXPECT_EQ(seen->text(QAccessible::Value), c.text);
+    EXPECT_EQ(seen->valueInterface()->currentValue().toDouble(), c.current) << c.text;
+    EXPECT_EQ(seen->valueInterface()->minimumValue().toInt(), 0);
+    EXPECT_EQ(seen->valueInterface()->maximumValue().toInt(), c.upper);
+    EXPECT_EQ(seen->valueInterface()->minimumStepSize().toInt(), 1);
+  }
+}
+
+// A value set through the screen reader's interface is one write of the field (one message),
+// rounded and kept within the bounds, and a gesture of its own.
+TEST(KnobWidget, AValueSetByAScreenReaderIsOneWriteAndOneGesture) {
+  KnobRig rig;
+  rig.set("64");
+  int gestures = 0;
+  QObject::connect(rig.knob, &KnobWidget::released, [&] { ++gestures; });
+  QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(rig.knob)->valueInterface();
+  value->setCurrentValue(90.4);
+  EXPECT_EQ(rig.field->text(), "90");
+  value->setCurrentValue(500);
+  EXPECT_EQ(rig.field->text(), "127");
+  value->setCurrentValue(QString("loud"));
+  EXPECT_EQ(rig.field->text(), "127");
+  EXPECT_EQ(rig.sent(), (std::vector<Msg>{cc(kController, 90), cc(kController, 127)}));
+  EXPECT_EQ(gestures, 4) << "each set ends what was under way before it, and itself";
 }
 
 // The picture turns with the field: the lowest and highest values look different, and

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 #include "core/common/Readings.h"
@@ -50,6 +51,12 @@ std::optional<double> knobMove(const KnobDrag& drag, std::int16_t& lastY, double
   const bool leftHalf = static_cast<float>(x) <= half;  // the middle column counts as left
   const bool clockwise = leftHalf ? !movedDown : movedDown;
   return knobNudge(value, clockwise ? 1 : -1, bounds);
+}
+
+std::optional<double> knobTarget(double requested, KnobBounds bounds) {
+  if (std::isnan(requested)) return std::nullopt;
+  const double clamped = std::clamp(requested, static_cast<double>(bounds.lower), static_cast<double>(bounds.upper));
+  return static_cast<double>(roundHalfEven(clamped));
 }
 
 std::string knobValueText(double value) {

@@ -42,6 +42,10 @@ void knobRelease(KnobDrag& drag);
 // outside the bounds is never pushed further out. None when no step is made.
 std::optional<double> knobNudge(std::optional<double> value, int direction, KnobBounds bounds);
 
+// The value a knob set at once (by an assistive tool) writes: the nearest whole number (halves
+// to the even neighbour) within the bounds. None for a request that is no number.
+std::optional<double> knobTarget(double requested, KnobBounds bounds);
+
 // The field's number as the knob writes it back: its shortest decimal text ("64", "-1", "64.5").
 std::string knobValueText(double value);
 

@@ -1,5 +1,7 @@
 #include "ui/common/KnobWidget.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,22 +21,74 @@ namespace {
 constexpr int kWheelNotch = 120;
 // The pointer sweeps 270 degrees, from lower left (lowest) over the top to lower right.
 constexpr double kSweepDegrees = 270.0;
+
+// What screen readers see of a knob: a dial with the field's number as its value (the lower
+// bound while the field holds none) and the knob's bounds; its text value is the field's text.
+class KnobAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+ public:
+  explicit KnobAccessible(KnobWidget* knob) : QAccessibleWidget(knob, QAccessible::Dial) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value && knob()->field()) return knob()->field()->text();
+    return QAccessibleWidget::text(t);
+  }
+
+  QVariant currentValue() const override { return knob()->fieldValue().value_or(knob()->bounds().lower); }
+  void setCurrentValue(const QVariant& value) override {
+    bool number = false;
+    const double requested = value.toDouble(&number);
+    if (number) knob()->turnTo(requested);
+  }
+  QVariant maximumValue() const override { return knob()->bounds().upper; }
+  QVariant minimumValue() const override { return knob()->bounds().lower; }
+  QVariant minimumStepSize() const override { return 1; }
+
+ private:
+  KnobWidget* knob() const { return static_cast<KnobWidget*>(widget()); }
+};
+
+QAccessibleInterface* knobAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String(KnobWidget::staticMetaObject.className()) && object->isWidgetType())
+    return new KnobAccessible(static_cast<KnobWidget*>(object));
+  return nullptr;
+}
+
 }  // namespace
 
 KnobWidget::KnobWidget(QLineEdit* field, int lower, int upper, KnobDrag& drag, std::int16_t& windowLastY,
                        QWidget* parent)
     : QWidget(parent), field_(field), bounds_{lower, upper}, drag_(drag), lastY_(windowLastY) {
+  QAccessible::installFactory(knobAccessible);  // once: a factory installed already is kept
   resize(kWidth, kHeight);
   setFocusPolicy(Qt::StrongFocus);
   if (field_) {
     setAccessibleName(field_->accessibleName());
-    connect(field_, &QLineEdit::textChanged, this, qOverload<>(&QWidget::update));
+    connect(field_, &QLineEdit::textChanged, this, [this] {
+      update();
+      announce();
+    });
   }
 }
 
 std::optional<double> KnobWidget::fieldValue() const {
   if (!field_) return std::nullopt;
   return strictReading(field_->text().toStdString());
+}
+
+void KnobWidget::turnTo(double requested) {
+  // Whatever gesture was under way ends first, so the write is an undo step of its own.
+  emit released();
+  write(knobTarget(requested, bounds_));
+  emit released();
+}
+
+void KnobWidget::announce() {
+  QAccessibleValueChangeEvent event(this, fieldValue().value_or(bounds_.lower));
+  QAccessible::updateAccessibility(&event);
 }
 
 void KnobWidget::write(std::optional<double> value) {

@@ -14,7 +14,8 @@ namespace rotavox {
 // A rotary knob that turns its number field: dragging in circles about it, the mouse wheel
 // and the arrow keys step the field by one within the knob's bounds. The knob holds no value
 // of its own; every step is an ordinary write of the field's text, so the field's change
-// handling sends the value on. It is drawn turned to show the field's value.
+// handling sends the value on. It is drawn turned to show the field's value. Screen readers
+// see a dial whose value is the field's number, and can set it (turnTo).
 class KnobWidget : public QWidget {
   Q_OBJECT
  public:
@@ -24,6 +25,12 @@ class KnobWidget : public QWidget {
 
   QLineEdit* field() const { return field_; }
   KnobBounds bounds() const { return bounds_; }
+  // The field's number; none while its text is no number ("?").
+  std::optional<double> fieldValue() const;
+
+  // Sets the field to `value`, rounded and kept within the bounds, in one write: how an
+  // assistive tool turns the knob. It is a gesture of its own, as a drag from press to release.
+  void turnTo(double value);
 
   // Who writes the field's new text for a step: by default the knob sets the field itself; the
   // editor panel, the one writer of its controls, takes the write over.
@@ -37,7 +44,7 @@ class KnobWidget : public QWidget {
   static constexpr int kHeight = 44;
 
  signals:
-  // The mouse button went up after a press on the knob: one drag is over.
+  // A gesture on the knob is over: the mouse button went up after a press, or turnTo() ran.
   void released();
 
  protected:
@@ -50,8 +57,9 @@ class KnobWidget : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  std::optional<double> fieldValue() const;
   void write(std::optional<double> value);
+  // Tells screen readers the value the field shows now.
+  void announce();
 
   QPointer<QLineEdit> field_;
   KnobBounds bounds_;
