@@ -182,6 +182,12 @@ TEST(EnvelopeRule, ClickValueIsTheFieldsWholeNumberWithinRange) {
   EXPECT_EQ(envelopeClickValue("-1"), std::nullopt);
 }
 
+TEST(EnvelopeWords, TellsTheDrawnValuesInStageOrder) {
+  EXPECT_EQ(envelopeInWords({}), "attack not set, decay not set, sustain not set, release not set");
+  EXPECT_EQ(envelopeInWords({10, 50, 80, 20}), "attack 10, decay 50, sustain 80, release 20");
+  EXPECT_EQ(envelopeInWords({0, std::nullopt, 127, 12.5}), "attack 0, decay not set, sustain 127, release 12.5");
+}
+
 // Any text: the chain settles within two nested runs, shows a whole number 0..127 and sends
 // only data bytes.
 TEST(EnvelopeRule, RandomTextsSettleOnAWholeNumberInRange) {

@@ -1,6 +1,7 @@
 #include "core/editor/Envelope.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "core/common/Readings.h"
 
@@ -69,6 +70,24 @@ std::optional<std::int16_t> envelopeClickValue(std::string_view text) {
   const std::int64_t whole = roundHalfEven(*value);
   if (whole < 0 || whole > 127) return std::nullopt;
   return static_cast<std::int16_t>(whole);
+}
+
+std::string envelopeInWords(const DrawnEnvelope& drawn) {
+  static constexpr const char* kStageWords[] = {"attack", "decay", "sustain", "release"};
+  std::string words;
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    if (i > 0) words += ", ";
+    words += kStageWords[i];
+    if (!drawn[i]) {
+      words += " not set";
+      continue;
+    }
+    char number[32];
+    const auto end = std::to_chars(number, number + sizeof number, *drawn[i]).ptr;
+    words += ' ';
+    words.append(number, end);
+  }
+  return words;
 }
 
 }  // namespace rotavox

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -76,6 +77,13 @@ EnvelopeAnchors anchorsOf(const EnvelopeGraph& graph);
 //   anchor + 200 - 3v;
 // release: X2 of the release line = 6v + anchor.
 void moveStage(EnvelopeGraph& graph, const EnvelopeAnchors& anchors, EnvStage stage, double v);
+
+// The values an envelope's graph was last drawn for, by stage; none for a stage not drawn yet.
+using DrawnEnvelope = std::array<std::optional<double>, 4>;
+
+// The graph told in words, for a screen reader: "attack 10, decay 50, sustain 80, release 20"
+// ("attack not set, ..." for a stage not drawn yet).
+std::string envelopeInWords(const DrawnEnvelope& drawn);
 
 // The window's side of an envelope field. write() sets the field's text; when the text
 // differs, the field's change handling runs again, nested, before write() returns.

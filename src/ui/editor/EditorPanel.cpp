@@ -12,11 +12,14 @@ namespace rotavox {
 
 EditorPanel::EditorPanel(AppContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx), graphs_(this) {
   setObjectName("EditorPanel");
+  setAccessibleName("Sound editor");
   setFixedSize(twips(kWidthTwips), twips(kHeightTwips));
 
   for (const Group& g : kGroups) {
     if (!g.box.exists()) continue;
     auto* box = new QGroupBox(qs(g.title), this);
+    // The main volume's box shows no title; screen readers still name it.
+    if (g.title.empty()) box->setAccessibleName("Main volume");
     box->setGeometry(gridRect(g.box.x, g.box.y, g.box.w, g.box.h));
     boxes_[index(g.id)] = box;
   }

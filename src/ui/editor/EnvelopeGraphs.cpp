@@ -1,7 +1,8 @@
 #include "ui/editor/EnvelopeGraphs.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
-#include <QWidget>
 
 #include "ui/common/Twips.h"
 #include "ui/editor/EnvelopeLine.h"
@@ -12,12 +13,40 @@ namespace {
 // Where the graphs of the two envelopes are drawn, in twips of the panel.
 constexpr QRect kGraphArea[] = {QRect(60, 5955, 2865, 615), QRect(3045, 5955, 2865, 615)};
 constexpr EnvStage kStages[] = {EnvStage::Attack, EnvStage::Decay, EnvStage::Sustain, EnvStage::Release};
+
+QAccessibleInterface* graphAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String(EnvelopeGraphArea::staticMetaObject.className()) && object->isWidgetType())
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Chart);
+  return nullptr;
+}
+
+std::size_t areaIndex(ParamGroup envelope) { return envelope == ParamGroup::EnvAmp ? 0 : 1; }
 }  // namespace
+
+EnvelopeGraphArea::EnvelopeGraphArea(ParamGroup envelope, const QRect& place, QWidget* panel) : QWidget(panel) {
+  QAccessible::installFactory(graphAccessible);  // once: a factory installed already is kept
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setFocusPolicy(Qt::NoFocus);
+  setGeometry(place);
+  setAccessibleName(QString::fromUtf8(groupTitle(envelope).data(), static_cast<qsizetype>(groupTitle(envelope).size())) +
+                    " graph");
+  setAccessibleDescription(QString::fromStdString(envelopeInWords(drawn_)));
+}
+
+void EnvelopeGraphArea::drawn(EnvStage stage, double v) {
+  drawn_[static_cast<std::size_t>(stage)] = v;
+  setAccessibleDescription(QString::fromStdString(envelopeInWords(drawn_)));
+}
 
 EnvelopeGraphs::EnvelopeGraphs(QWidget* panel) {
   for (std::size_t i = 0; i < std::size(kEnvelopeLines); ++i) {
     lines_[i] = new EnvelopeLine(kEnvelopeLines[i], panel);
     QObject::connect(lines_[i], &EnvelopeLine::changed, panel, qOverload<>(&QWidget::update));
+  }
+  for (ParamGroup envelope : {ParamGroup::EnvAmp, ParamGroup::EnvFilter}) {
+    const QRect& area = kGraphArea[areaIndex(envelope)];
+    areas_[areaIndex(envelope)] =
+        new EnvelopeGraphArea(envelope, twipRect(area.x(), area.y(), area.width(), area.height()), panel);
   }
 }
 
@@ -46,6 +75,7 @@ void EnvelopeGraphs::draw(ParamGroup envelope, EnvStage stage, double v) {
   EnvelopeGraph graph = graphOf(envelope);
   moveStage(graph, anchors(envelope), stage, v);
   for (EnvStage s : kStages) line(envelope, s)->setEnds(graph.line(s));
+  areas_[areaIndex(envelope)]->drawn(stage, v);
 }
 
 void EnvelopeGraphs::paint(QPainter& p, const QPalette& palette) const {

@@ -1,17 +1,31 @@
 #pragma once
 
 #include <QRect>
+#include <QWidget>
 #include <array>
 
 #include "core/editor/Envelope.h"
 
 class QPainter;
 class QPalette;
-class QWidget;
 
 namespace rotavox {
 
 class EnvelopeLine;
+
+// Where one envelope's graph is drawn, as screen readers see it: a chart named "Envelope Amp
+// graph" whose description tells the values it was last drawn for in words. It draws nothing
+// and takes no input: the panel draws the graph.
+class EnvelopeGraphArea : public QWidget {
+  Q_OBJECT
+ public:
+  EnvelopeGraphArea(ParamGroup envelope, const QRect& place, QWidget* panel);
+  // A stage was drawn for the value v.
+  void drawn(EnvStage stage, double v);
+
+ private:
+  DrawnEnvelope drawn_;
+};
 
 // The graphs of the two envelopes: their eight lines (objects of the panel, named as the lines
 // "LinieEnv1T1" ...), the anchors taken from them, and how they are drawn on the panel.
@@ -35,6 +49,7 @@ class EnvelopeGraphs {
   EnvelopeGraph graphOf(ParamGroup envelope) const;
 
   std::array<EnvelopeLine*, std::size(kEnvelopeLines)> lines_{};
+  std::array<EnvelopeGraphArea*, 2> areas_{};  // amp, filter
   EnvelopeAnchors ampAnchors_;
   EnvelopeAnchors filterAnchors_;
 };

@@ -58,6 +58,15 @@ QLineEdit* PanelRow::makeField(QWidget* parent, const QRect& place) const {
 
 QString PanelRow::accessibleName() const { return qs(groupTitle(p_.group)) + " " + qs(p_.label); }
 
+QString PanelRow::spokenGroup() const {
+  switch (p_.group) {
+    case ParamGroup::Osc1: return "Oscillator 1";
+    case ParamGroup::Osc2: return "Oscillator 2";
+    case ParamGroup::Osc3: return "Oscillator 3";
+    default: return qs(groupTitle(p_.group));
+  }
+}
+
 FieldReading CheckedField::read() {
   const FieldReading reading = readField(p_, field_->text().toStdString());
   mark(reading.state == FieldState::Invalid);

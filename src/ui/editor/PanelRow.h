@@ -108,6 +108,9 @@ class PanelRow : public QObject {
   QLineEdit* makeField(QWidget* parent, const QRect& place) const;
   // "OSC 1 Semi": how screen readers name the row's controls.
   QString accessibleName() const;
+  // The row's group in words, "Oscillator 1" for "OSC 1": how screen readers name a selector,
+  // a mute box or a volume slider by what it chooses.
+  QString spokenGroup() const;
 
   const Parameter& p_;
   RowContext ctx_;

@@ -1,5 +1,7 @@
 #include "ui/editor/RoutingPicture.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,7 +9,42 @@
 
 namespace rotavox {
 
+namespace {
+
+// A button named by what it sets ("Filter routing"), its value the routing it shows. Qt's
+// bridge to Linux screen readers passes on no text value but a description, so that starts
+// with the routing too.
+class RoutingAccessible : public QAccessibleWidget {
+ public:
+  explicit RoutingAccessible(RoutingPicture* picture) : QAccessibleWidget(picture, QAccessible::Button) {}
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return picture()->routingText();
+    if (t == QAccessible::Description) return picture()->routingText() + "; " + picture()->toolTip();
+    return QAccessibleWidget::text(t);
+  }
+  QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
+  void doAction(const QString& action) override {
+    if (action == pressAction())
+      picture()->press();
+    else
+      QAccessibleWidget::doAction(action);
+  }
+
+ private:
+  RoutingPicture* picture() const { return static_cast<RoutingPicture*>(widget()); }
+};
+
+QAccessibleInterface* routingAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String(RoutingPicture::staticMetaObject.className()) && object->isWidgetType())
+    return new RoutingAccessible(static_cast<RoutingPicture*>(object));
+  return nullptr;
+}
+
+}  // namespace
+
 RoutingPicture::RoutingPicture(Routing routing, QWidget* parent) : QWidget(parent), routing_(routing) {
+  QAccessible::installFactory(routingAccessible);  // once: a factory installed already is kept
   setFixedSize(kWidth, kHeight);
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::StrongFocus);
@@ -18,9 +55,16 @@ void RoutingPicture::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
     return;
   }
+  press();
+}
+
+QString RoutingPicture::routingText() const { return routing_ == Routing::Parallel ? "parallel" : "serial"; }
+
+void RoutingPicture::press() {
+  const bool hadFocus = hasFocus();
   emit clicked();
   // The click hid this picture and showed the other: the focus goes along with it.
-  if (!isVisible()) {
+  if (hadFocus && !isVisible()) {
     for (RoutingPicture* other : parentWidget()->findChildren<RoutingPicture*>(Qt::FindDirectChildrenOnly))
       if (other != this && other->isVisible()) other->setFocus(Qt::TabFocusReason);
   }

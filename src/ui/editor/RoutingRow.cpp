@@ -28,8 +28,9 @@ RoutingRow::RoutingRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, 
   field_->setFocusPolicy(Qt::NoFocus);
   field_->setToolTip(kRoutingTip);
   field_->setAccessibleName("Filter routing");
-  ImageParallel->setAccessibleName("Filter routing: parallel");
-  ImageSeriell->setAccessibleName("Filter routing: serial");
+  // One name for both: the picture shown is the routing in force, its value.
+  ImageParallel->setAccessibleName("Filter routing");
+  ImageSeriell->setAccessibleName("Filter routing");
   connect(field_, &QLineEdit::textChanged, this, &RoutingRow::TextFilterParSer_Change);
   connect(ImageParallel, &RoutingPicture::clicked, this, &RoutingRow::ImageParallel_Click);
   connect(ImageSeriell, &RoutingPicture::clicked, this, &RoutingRow::ImageSeriell_Click);

@@ -1,10 +1,12 @@
 #include "ui/editor/SelectorRow.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "core/common/MessagePresenter.h"
 #include "core/editor/SelectorItems.h"
+#include "ui/common/ComboBoxAccessible.h"
 
 namespace rotavox {
 
@@ -16,6 +18,7 @@ const char* const kFilterTip = "Select a filter type (Lowpass is a typical filte
 }  // namespace
 
 SelectorRow::SelectorRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, ctx) {
+  nameComboBoxesByPurpose();
   combo_ = new QComboBox(ctx.box);
   combo_->setObjectName(qs(p.control));
   for (const SelectorItem& item : selectorItems(p.items)) combo_->addItem(qs(item.text));
@@ -39,20 +42,21 @@ SelectorRow::SelectorRow(const Parameter& p, const RowContext& ctx) : PanelRow(p
     reset_->setGeometry(at(170, -1, 110, 24));
     // "ComboFilter1" beside "ResetFilter1".
     reset_->setObjectName("Reset" + qs(p.control).mid(int(std::string_view("Combo").size())));
-    combo_->setAccessibleName(group + " type");
     reset_->setAccessibleName(group + " reset to standard");
     connect(reset_, &QPushButton::clicked, this, [this] { ctx_.host.resetFilter(p_.group); });
   } else if (p.kind == ParamKind::Octave) {
     combo_->setToolTip(kOctaveTip);
     makeLabel(at(0, 0, 46, 22), Qt::AlignLeft);
     combo_->setGeometry(at(48, 0, 60, 22));
-    combo_->setAccessibleName(accessibleName());
   } else {
     combo_->setToolTip(kShapeTip);
     makeLabel(at(0, 0, 38, 22), Qt::AlignLeft);
     combo_->setGeometry(at(40, 0, 90, 22));
-    combo_->setAccessibleName(accessibleName());
   }
+  // Named by what it chooses ("Oscillator 1 octave", "Filter 2 type"); its text is its value.
+  const QString name = p.kind == ParamKind::FilterType ? group + " type" : spokenGroup() + " " + qs(p.label).toLower();
+  combo_->setAccessibleName(name);
+  combo_->lineEdit()->setAccessibleName(name);
   // The edit text changes on typing, on a program's write and on a pick from the list that
   // changes it: one translation each. A pick is a step of its own.
   connect(combo_, &QComboBox::editTextChanged, this, &SelectorRow::textChanged);

@@ -29,9 +29,8 @@ VolumeRow::VolumeRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, ct
   mute_->setAutoFillBackground(true);
   colourMuteBox(false);
   mute_->setGeometry(at(0, 72, 24, 20));
-  const QString group = qs(groupTitle(p.group));
-  slider_->setAccessibleName(group + " volume");
-  mute_->setAccessibleName(group + " mute");
+  slider_->setAccessibleName(spokenGroup() + " volume");
+  mute_->setAccessibleName(spokenGroup() + " mute");
   connect(slider_, &QAbstractSlider::valueChanged, this, &VolumeRow::sliderMoved);
   connect(mute_, &QCheckBox::toggled, this, &VolumeRow::muteClicked);
 }
