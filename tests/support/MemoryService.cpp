@@ -1,5 +1,7 @@
 #include "support/MemoryService.h"
 
+#include "platform/midi/ReceiveQueue.h"
+
 namespace rotavox {
 
 MidiResult MemoryService::failure(const std::string& call, int device) const {
@@ -114,6 +116,35 @@ MidiResult MemoryService::disconnect(MidiHandle in, MidiHandle out) {
   calls.push_back("disconnect " + std::to_string(in) + " " + std::to_string(out));
   if (const MidiResult r = failure("disconnect")) return r;
   return connections_.erase({in, out}) ? kMidiOk : kBadHandle;
+}
+
+MidiResult MemoryService::followIn(int device, MidiReceiver& receiver) {
+  calls.push_back("followIn " + std::to_string(device));
+  if (const MidiResult r = failure("followIn", device)) return r;
+  if (device < 0 || device >= static_cast<int>(inPorts.size())) return kBadDevice;
+  followed_ = device;
+  receiver_.store(&receiver);
+  return kMidiOk;
+}
+
+void MemoryService::stopFollowing() {
+  if (followed_ < 0) return;
+  calls.push_back("stopFollowing");
+  followed_ = -1;
+  receiver_.store(nullptr);
+}
+
+bool MemoryService::receive(std::uint32_t message) { return receive(message, receiveClockNow()); }
+
+bool MemoryService::receive(std::uint32_t message, std::int64_t arrivalNanos) {
+  MidiReceiver* receiver = receiver_.load();
+  if (!receiver) return false;
+  receiver->received(message, arrivalNanos);
+  return true;
+}
+
+void MemoryService::followedPortVanishes() {
+  if (MidiReceiver* receiver = receiver_.exchange(nullptr)) receiver->sourceGone();
 }
 
 }  // namespace rotavox

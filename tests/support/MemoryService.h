@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -54,7 +55,21 @@ class MemoryService : public MidiService {
 
   MidiResult connect(MidiHandle in, MidiHandle out) override;
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
+  // Follows an input port as a backend does; "followIn" in `failures` makes it fail.
+  MidiResult followIn(int device, MidiReceiver& receiver) override;
+  void stopFollowing() override;
   std::string systemName() const override { return "memory"; }
+
+  // The input device followed now, -1 for none.
+  int followed() const { return followed_; }
+  // What the followed port sends, as a backend's receiving thread hands it over: from any one
+  // thread at a time, also while the program's thread runs (a test joins that thread before
+  // the program stops following). False when nothing is followed (or the port went away), so
+  // nothing could arrive.
+  bool receive(std::uint32_t message);
+  bool receive(std::uint32_t message, std::int64_t arrivalNanos);
+  // The followed port goes away: the receiver is told once, and nothing more arrives.
+  void followedPortVanishes();
   std::size_t pendingMessages() const override { return pending; }
   bool systemGone() const override { return gone; }
   bool answering() const override { return answers; }
@@ -75,6 +90,8 @@ class MemoryService : public MidiService {
   std::set<MidiHandle> openOuts_;
   std::set<MidiHandle> openIns_;
   std::set<std::pair<MidiHandle, MidiHandle>> connections_;
+  int followed_ = -1;
+  std::atomic<MidiReceiver*> receiver_{nullptr};  // read by the thread that plays the backend's
 };
 
 }  // namespace rotavox

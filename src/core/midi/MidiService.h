@@ -50,6 +50,25 @@ struct MidiInCaps {
   std::string identity;
 };
 
+// Where the messages of a followed port go (MidiService::followIn). The service calls it on
+// its own receiving thread, which may be a real-time one; both calls return at once and never
+// lock, allocate or block.
+class MidiReceiver {
+ public:
+  // One message as it arrived: a short message in sendShort()'s layout (status + data1 * 256 +
+  // data2 * 65536; data2 is 0 for a two-byte message such as Program Change), and when it
+  // arrived, in nanoseconds of std::chrono::steady_clock (CLOCK_MONOTONIC).
+  virtual void received(std::uint32_t message, std::int64_t arrivalNanos) noexcept = 0;
+  // The followed port went away (unplugged, its program ended, the MIDI system with it).
+  virtual void sourceGone() noexcept = 0;
+
+ protected:
+  ~MidiReceiver() = default;
+};
+
+// followIn()'s answer from a service that cannot receive at all.
+inline constexpr MidiResult kMidiCannotFollow = 0x7F000001;
+
 // The system's MIDI service: port lists, capability records, opening, sending and the thru.
 // Output devices are numbered 0..outDeviceCount()-1; number outDeviceCount() opens the
 // program's own virtual output port. Every call returns at once; sendShort() queues.
@@ -92,6 +111,36 @@ class MidiService {
   // Messages handed over but not yet on the wire: those of open outputs and those of closed
   // outputs that still go out in the background. The program waits for them before it ends.
   virtual std::size_t pendingMessages() const { return 0; }
+
+  // ---- Following: receiving what one port sends --------------------------------------------
+  //
+  // followIn() starts receiving from input device `device` (numbered as inCaps() numbers them,
+  // so the port the thru's input list shows at that position) into `receiver`. The service
+  // receives on an input port of the program's own that exists only while it follows (ALSA: a
+  // port of the program's client with a subscription from the source; JACK: an input port of
+  // the program's client that the source is connected to): with nothing followed, every other
+  // program sees the port lists as before. One port at a time: the program stops following
+  // before it follows another. Result 0, or a code whose text followErrorText() gives.
+  //
+  // The rules every service keeps:
+  // - followIn() and stopFollowing() are called on the program's thread, one at a time.
+  // - From followIn()'s return until stopFollowing() returns, the service's receiving thread
+  //   (the JACK process callback; the sequencer's listener thread) calls receiver.received()
+  //   once per channel message (status 0x80..0xEF, running status resolved), in the order they
+  //   arrived, from one thread at a time, without a lock, an allocation or a blocking call of
+  //   its own. System messages (SysEx, MIDI clock, active sensing ...) need not be passed on;
+  //   the receiver drops any it is given.
+  // - When the followed port goes away, or the MIDI system with it, the service calls
+  //   receiver.sourceGone() once, from any of its threads, and received() no more. The
+  //   program then calls stopFollowing().
+  // - Once stopFollowing() has returned, or the service is destroyed, the service never
+  //   touches `receiver` again.
+  // A service that cannot receive answers kMidiCannotFollow; so does this default.
+  virtual MidiResult followIn(int device, MidiReceiver& receiver);
+  // Stops receiving and removes the program's input port; nothing while nothing is followed.
+  virtual void stopFollowing() {}
+  // The text for a result of followIn().
+  std::string followErrorText(MidiResult code);
 };
 
 }  // namespace rotavox

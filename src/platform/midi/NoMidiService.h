@@ -26,6 +26,8 @@ class NoMidiService : public MidiService {
 
   MidiResult connect(MidiHandle, MidiHandle) override { return kNoSystem; }
   MidiResult disconnect(MidiHandle, MidiHandle) override { return kNoSystem; }
+  // Nothing to receive from: following says why, as the opens do.
+  MidiResult followIn(int, MidiReceiver&) override { return kNoSystem; }
   std::string systemName() const override { return "no MIDI system"; }
   // Standing in for a MIDI system that is not there: worth looking for one again.
   bool systemGone() const override { return true; }
