@@ -6,6 +6,7 @@ namespace rotavox {
 
 inline constexpr std::uint32_t kNoteOnStatus = 0x90;
 inline constexpr std::uint32_t kControlChangeStatus = 0xB0;
+inline constexpr std::uint32_t kProgramChangeStatus = 0xC0;
 inline constexpr int kAllNotesOffController = 123;
 
 // A short message as one 32-bit number: status + data1 * 256 + data2 * 65536.
@@ -21,6 +22,11 @@ constexpr std::uint32_t noteOn(int channel, int note, int velocity) {
 constexpr std::uint32_t controlChange(int channel, int controller, int value) {
   return shortMessage(kControlChangeStatus + static_cast<std::uint32_t>(channel),
                       static_cast<std::uint32_t>(controller), static_cast<std::uint32_t>(value));
+}
+
+// Program Change: two bytes on the wire; the second data byte of the number stays 0.
+constexpr std::uint32_t programChange(int channel, int program) {
+  return shortMessage(kProgramChangeStatus + static_cast<std::uint32_t>(channel), static_cast<std::uint32_t>(program), 0);
 }
 
 constexpr std::uint8_t statusByte(std::uint32_t message) { return message & 0xFF; }

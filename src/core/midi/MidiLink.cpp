@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "core/common/Readings.h"
 #include "core/midi/Messages.h"
@@ -35,7 +36,13 @@ MidiLink::MidiLink(MidiService& service, MessagePresenter& presenter)
 void MidiLink::chooseServiceAgainIfGone() {
   // An open handle belongs to the service it came from; it must be closed there first.
   if (state_.MidiOutHandle != kNoMidiHandle || state_.MidiInHandle != kNoMidiHandle) return;
-  if (services_.chooseAgainIfGone()) takenSinceSweep_.reset();
+  if (!services_.chooseAgainIfGone()) return;
+  takenSinceSweep_.reset();
+  if (!receiver_) return;
+  // Following ended with the system that carried it (the old service let go of the receiver
+  // when it went): the receiver hears it as the end of its port.
+  MidiReceiver* receiver = std::exchange(receiver_, nullptr);
+  receiver->sourceGone();
 }
 
 void MidiLink::resetChoices() {
@@ -138,6 +145,24 @@ bool MidiLink::sweepStillQueued() {
 }
 
 void MidiLink::sendRaw(std::uint32_t message) { hand(message); }
+
+void MidiLink::SendProgramChange(int program) {
+  if (!channelValid() || !isDataByte(program)) return;
+  hand(programChange(state_.MidiChannel, program));
+}
+
+MidiResult MidiLink::follow(int device, MidiReceiver& receiver) {
+  stopFollowing();
+  const MidiResult result = service().followIn(device, receiver);
+  if (result == kMidiOk) receiver_ = &receiver;
+  return result;
+}
+
+void MidiLink::stopFollowing() {
+  if (!receiver_) return;
+  service().stopFollowing();
+  receiver_ = nullptr;
+}
 
 MidiResult MidiLink::hand(std::uint32_t message) {
   const MidiResult result = service().sendShort(state_.MidiOutHandle, message);

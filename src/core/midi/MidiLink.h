@@ -62,6 +62,15 @@ class MidiLink {
   void SendPanic();
   // A ready-made short message straight to the output (the sequencer's All Notes Off).
   void sendRaw(std::uint32_t message);
+  // Program Change with `program` (0..127) on MidiChannel.
+  void SendProgramChange(int program);
+
+  // Following the instrument: receives from input device `device` (numbered as the thru's
+  // input list) into `receiver`, after stopping any following before. The service's answer.
+  MidiResult follow(int device, MidiReceiver& receiver);
+  // Stops receiving; nothing while nothing is followed.
+  void stopFollowing();
+  bool following() const { return receiver_ != nullptr; }
 
   // Told of every short message handed to the service, after the service took it, with its
   // answer (the MIDI monitor listens here). One listener; an empty function removes it.
@@ -83,6 +92,7 @@ class MidiLink {
   // empty once it is known to be out, or when the output it went to was closed. The queue is
   // in order, so the sweep is out once the service holds no more than these.
   std::optional<std::size_t> takenSinceSweep_;
+  MidiReceiver* receiver_ = nullptr;  // while following
 };
 
 // The text of the MIDI error box for an error text of the system.

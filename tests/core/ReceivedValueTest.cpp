@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "../support/ParameterSheet.h"
+#include "core/editor/ReceivedValue.h"
+
+namespace rotavox::received_value_test {
+
+const Parameter& param(std::string_view control) {
+  for (const Parameter& p : kParameters)
+    if (p.control == control) return p;
+  throw std::runtime_error("no parameter " + std::string(control));
+}
+
+// Every value the sheet says a control can show, for every parameter: the byte it sends, once
+// received, shows that value again, and the program's own rule sends that byte for it. A
+// value that would come back as another (an offset taken the wrong way, a selector item read
+// in the wrong order, a range cut short) fails here.
+TEST(ReceivedValue, EveryValueAControlSendsComesBackAsItself) {
+  int checked = 0;
+  for (const test::SheetRow& r : test::kSheet) {
+    SCOPED_TRACE(r.control);
+    const Parameter& p = param(r.control);
+    std::vector<std::string> shown;
+    if (test::isSelector(r)) {
+      for (const test::SheetItem& item : test::sheetItems(r.sends)) shown.emplace_back(item.text);
+    } else {
+      for (int v = r.low; v <= r.high; ++v) shown.push_back(std::to_string(v));
+    }
+    for (const std::string& text : shown) {
+      const int byte = test::sheetByte(r, text);
+      ASSERT_GE(byte, 0) << text;
+      EXPECT_EQ(receivedContent(p, byte), text) << "byte " << byte;
+      EXPECT_EQ(readField(p, text).byte, byte) << text;
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 25 * 3 + 128 * 12 + 128 * 3 + 9 * 3 + 7 * 2 + 5 + 11 * 2 + 128 * 12 + 2 + 128 * 8 + 128)
+      << "semitones, detunes and balances, pulse widths and modulations, volumes, octaves, shapes, filter types, "
+         "filter knobs, routing, envelopes and the main volume";
+}
+
+// What a control does with a byte it cannot show: a number beyond its range takes the nearest
+// end, the octave the nearest pipe length, and a shape or filter type it has no item for
+// changes nothing.
+TEST(ReceivedValue, BytesAControlCannotShowTakeTheNearestOrNothing) {
+  const struct {
+    const char* control;
+    int byte;
+    std::optional<std::string> shown;
+  } cases[] = {
+      {"TextOSC1semi", 51, "-12"},        {"TextOSC1semi", 0, "-12"},        {"TextOSC2semi", 77, "12"},
+      {"TextOSC3semi", 127, "12"},        {"TextFilterParSer", 2, "1"},     {"TextFilterParSer", 127, "1"},
+      {"ComboOSC1oct", 17, "128\""},      {"ComboOSC1oct", 21, "128\""},    {"ComboOSC1oct", 22, "64\""},
+      {"ComboOSC2oct", 23, "64\""},       {"ComboOSC3oct", 69, "8\""},      {"ComboOSC3oct", 70, "4\""},
+      {"ComboOSC1oct", 0, "128\""},       {"ComboOSC1oct", 127, "1/2\""},   {"ComboOSC1shape", 7, std::nullopt},
+      {"ComboOSC2shape", 127, std::nullopt}, {"ComboOSC3shape", 5, std::nullopt}, {"ComboOSC3shape", 6, std::nullopt},
+      {"ComboFilter1", 11, std::nullopt}, {"ComboFilter2", 64, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.control) + " " + std::to_string(c.byte));
+    EXPECT_EQ(receivedContent(param(c.control), c.byte), c.shown);
+  }
+}
+
+TEST(ReceivedValue, OnlyAVolumeAboveZeroUnmutes) {
+  EXPECT_FALSE(receivedVolumeUnmutes(0));
+  EXPECT_TRUE(receivedVolumeUnmutes(1));
+  EXPECT_TRUE(receivedVolumeUnmutes(127));
+}
+
+}  // namespace rotavox::received_value_test
