@@ -30,7 +30,8 @@ bool UndoHistory::continues(std::size_t key, EditInput input, std::int64_t nowMs
   switch (input) {
     case EditInput::Typing:
     case EditInput::KnobDrag: return true;
-    case EditInput::KnobStep: return nowMs - open_->last <= kStepPauseMs;
+    case EditInput::KnobStep:
+    case EditInput::Received: return nowMs - open_->last <= kStepPauseMs;
     case EditInput::Single: return false;
   }
   return false;

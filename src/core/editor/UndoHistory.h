@@ -19,6 +19,7 @@ enum class EditInput : std::uint8_t {
   KnobDrag,  // a knob held and turned: one step from the press to the release
   KnobStep,  // wheel or arrow keys on a knob: one step until another control changes or a second passes
   Single,    // a slider move, a pick from a list, a click on a mute box or a routing picture: a step each
+  Received,  // a value the followed instrument sent: grouped as KnobStep, apart from the user's steps
 };
 
 // What a value control shows now, by its place in kValueControls.

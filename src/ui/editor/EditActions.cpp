@@ -69,6 +69,9 @@ EditActions::EditActions(AppContext& ctx, EditorPanel& panel, QMainWindow& windo
   connect(&panel, &EditorPanel::soundFileLoaded, this, [this](const QString& path, bool complete) {
     recorded("Load " + QFileInfo(path).fileName().toStdString(), complete);
   });
+  connect(&panel, &EditorPanel::soundForgotten, this, [this](const QString& caption) {
+    recorded(caption.toStdString(), false);
+  });
   connect(&panel, &EditorPanel::soundFileSaved, this, [this] {
     compare_.setReference(panel_.soundState());
     refresh();
@@ -80,7 +83,8 @@ EditActions::EditActions(AppContext& ctx, EditorPanel& panel, QMainWindow& windo
 
 void EditActions::userEdited(std::size_t control, EditInput input) {
   const ValueControl c = kValueControls[control];
-  // Touching a control ends a comparison: the reference, with this change, is the edit now.
+  // Touching a control ends a comparison: the reference, with this change, is the edit now. A
+  // value from the instrument does the same.
   compare_.end();
   std::vector<ControlValue> values{{valueIndex({c.row}), panel_.shown({c.row})}};
   if (parameter(c.row).kind == ParamKind::Volume)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/editor/ReceivedValue.h"
 #include "core/editor/SelectorItems.h"
 #include "ui/common/Twips.h"
 
@@ -49,7 +50,10 @@ void EditorPanel::orderTabs() {
   chain.front()->setFocus();
 }
 
-void EditorPanel::send(const Parameter& p, int byte) { ctx_.midi.SendControlChange(p.cc, byte); }
+void EditorPanel::send(const Parameter& p, int byte) {
+  if (receiving_) return;
+  ctx_.midi.SendControlChange(p.cc, byte);
+}
 
 // A knob's step is a drag while the button is held, else a wheel or arrow step.
 void EditorPanel::knobStep(Param id, const QString& text) {
@@ -87,6 +91,25 @@ void EditorPanel::putBack(const SoundState& target) {
   ++programWrites_;
   for (const auto& r : rows_) r->putBack(target);
   --programWrites_;
+}
+
+void EditorPanel::showReceived(Param id, int byte) {
+  const auto content = receivedContent(parameter(id), byte);
+  if (!content || changeDepth_ > 0) return;
+  const bool volume = parameter(id).kind == ParamKind::Volume;
+  const auto state = [&] { return shown({id}) + (volume ? "/" + shown(muteBoxOf(id)) : std::string()); };
+  const std::string before = state();
+  ++programWrites_;
+  receiving_ = true;
+  row(id).showReceived(*content);
+  receiving_ = false;
+  --programWrites_;
+  if (state() != before) emit userEdited(valueIndex({id}), EditInput::Received);
+}
+
+void EditorPanel::forgetSound(std::string_view caption) {
+  for (const auto& r : rows_) r->showStartText();
+  emit soundForgotten(qs(caption));
 }
 
 void EditorPanel::soundLoaded(std::string_view path, bool complete) { emit soundFileLoaded(qs(path), complete); }

@@ -66,6 +66,19 @@ class EditorPanel : public QWidget, public SoundControls, private PanelHost {
   // parallel routing picture, the main volume slider at 0.
   void showStartText(Param row);
 
+  // Shows a value the instrument sent for parameter `row` (its data byte) in the control's own
+  // terms, and sends nothing: the field, its knob, the mirror slider, the mute box and the
+  // envelope graph follow, while no Control Change leaves, not even from the controls that
+  // depend on it (the instrument has the value already). A byte the control cannot show
+  // changes nothing. A change is told as userEdited() with EditInput::Received.
+  void showReceived(Param row, int byte);
+  // False while a change routine runs (a message box it opened is waiting): a received value
+  // must wait until the routine has ended.
+  bool canShowReceived() const { return changeDepth_ == 0; }
+  // The instrument plays another of its stored sounds: every number field and selector shows
+  // "?" again, as at start, and nothing is sent. One undo step, named `caption`.
+  void forgetSound(std::string_view caption);
+
   void soundLoaded(std::string_view path, bool complete) override;
   void soundSaved(std::string_view path) override;
 
@@ -86,6 +99,7 @@ class EditorPanel : public QWidget, public SoundControls, private PanelHost {
   void filterWasReset(rotavox::ParamGroup filter);
   void soundFileLoaded(const QString& path, bool complete);
   void soundFileSaved(const QString& path);
+  void soundForgotten(const QString& caption);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -121,6 +135,7 @@ class EditorPanel : public QWidget, public SoundControls, private PanelHost {
   int changeDepth_ = 0;       // change routines running, nested
   int programWrites_ = 0;     // > 0 while the program writes controls
   bool knobWriting_ = false;  // a knob's step is being written
+  bool receiving_ = false;    // a received value is being shown: nothing is sent
 };
 
 }  // namespace rotavox

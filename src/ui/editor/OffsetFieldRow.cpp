@@ -56,6 +56,14 @@ void OffsetFieldRow::write(ValueControl, std::string_view value) { field_->setTe
 
 std::string OffsetFieldRow::shown(ValueControl) const { return field_->text().toStdString(); }
 
+void OffsetFieldRow::showReceived(std::string_view content) {
+  write({p_.id}, content);
+  const FieldReading r = readField(p_, content);
+  if (r.state != FieldState::Valid) return;
+  const QSignalBlocker quiet(slider_);
+  slider_->setValue(r.shown);
+}
+
 void OffsetFieldRow::showStartText() {
   {
     const QSignalBlocker quiet(field_);

@@ -18,6 +18,8 @@ class OffsetFieldRow : public PanelRow {
   void write(ValueControl control, std::string_view value) override;
   std::string shown(ValueControl control) const override;
   void showStartText() override;
+  // The instrument's value moves the mirror slider too: it shows what the instrument plays.
+  void showReceived(std::string_view content) override;
   void addToTabChain(QList<QWidget*>& chain) const override;
 
  private:

@@ -86,6 +86,11 @@ class PanelRow : public QObject {
   // differs is written as an edit would (its handling sends), and one that is to show "?" is
   // put back to the start text without sending.
   virtual void putBack(const SoundState& target);
+  // Shows `content` (receivedContent() of a byte the instrument sent) in the row's value
+  // control. The panel has sending switched off meanwhile, so the row's change handling may
+  // run as for any write; a row whose dependent controls that handling leaves alone (a mirror
+  // slider that does not follow its field, a volume's mute box) sets them here itself.
+  virtual void showReceived(std::string_view content) { write({p_.id}, content); }
   // Appends the row's controls that take the focus, in the order the Tab key visits them.
   virtual void addToTabChain(QList<QWidget*>& chain) const = 0;
 

@@ -4,6 +4,7 @@
 #include <QSlider>
 
 #include "core/common/Readings.h"
+#include "core/editor/ReceivedValue.h"
 
 namespace rotavox {
 
@@ -87,6 +88,18 @@ void VolumeRow::putBack(const SoundState& target) {
   }
   colourMuteBox(muted);
   if (const int now = oscVolumeByte(slider_->value(), muted); now != heard) ctx_.host.send(p_, now);
+}
+
+void VolumeRow::showReceived(std::string_view content) {
+  const auto position = wholeReading(content);
+  if (!position) return;
+  const QSignalBlocker quietSlider(slider_);
+  const QSignalBlocker quietBox(mute_);
+  slider_->setValue(static_cast<int>(*position));
+  if (receivedVolumeUnmutes(static_cast<int>(*position)) && mute_->isChecked()) {
+    mute_->setChecked(false);
+    colourMuteBox(false);
+  }
 }
 
 void VolumeRow::addToTabChain(QList<QWidget*>& chain) const { chain << slider_ << mute_; }

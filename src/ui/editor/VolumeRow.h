@@ -20,6 +20,9 @@ class VolumeRow : public PanelRow {
   // The slider and the box take their new state without their handling; what the oscillator
   // sounds at is sent once, when it changes.
   void putBack(const SoundState& target) override;
+  // The slider takes the instrument's level without its handling; a level above 0 unmutes,
+  // 0 leaves the box as it is.
+  void showReceived(std::string_view content) override;
   void addToTabChain(QList<QWidget*>& chain) const override;
 
  private:
