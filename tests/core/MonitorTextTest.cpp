@@ -82,9 +82,12 @@ TEST(MidiLog, KeepsTheLastTenThousandInOrder) {
   EXPECT_EQ(log.size(), 0u);
   EXPECT_EQ(log.first(), 10005u);
   log.add(1, 42, kMidiOk);
-  EXPECT_EQ(log.size(), 1u);
+  log.addReceived(2, 43);
+  EXPECT_EQ(log.size(), 2u);
   EXPECT_EQ(log.at(log.first()).message, 42u);
   EXPECT_EQ(log.at(log.first()).number, 10005u) << "numbering goes on after a clear";
+  EXPECT_EQ(log.at(log.first()).direction, MessageDirection::Out);
+  EXPECT_EQ(log.at(log.first() + 1).direction, MessageDirection::In);
 }
 
 }  // namespace

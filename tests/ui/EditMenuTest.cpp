@@ -64,7 +64,7 @@ struct EditMenuTest : ::testing::Test {
   }
 };
 
-TEST_F(EditMenuTest, EditMenuStandsBetweenFileAndMidiAndTheMonitorEndsTheMidiMenu) {
+TEST_F(EditMenuTest, EditMenuStandsBetweenFileAndMidiAndTheAdditionsEndTheMidiMenu) {
   QStringList top;
   for (QAction* a : window.menuBar()->actions()) top << a->text();
   EXPECT_EQ(top, (QStringList{"&File", "&Edit", "&Midi", "&About"}));
@@ -74,13 +74,15 @@ TEST_F(EditMenuTest, EditMenuStandsBetweenFileAndMidiAndTheMonitorEndsTheMidiMen
   for (QAction* a : get<QMenu>("Menu_Options")->actions()) midi << a->objectName();
   EXPECT_EQ(edit, (QStringList{"Menu_Undo", "Menu_Redo", "Menu_Compare", "Menu_Mutate"}));
   EXPECT_EQ(midi, (QStringList{"Menu_InitW", "Menu_InitK", "Menu_Panic", "Menu_Sequenzer", "Menu_StartSequenzer",
-                               "Menu_Midisettings", "Menu_Monitor"}));
+                               "Menu_Midisettings", "Menu_Monitor", "Menu_Follow", "Menu_Program"}));
   const std::pair<const char*, const char*> looks[] = {
       {"Menu_Undo", "&Undo [off] Ctrl+Z"},
       {"Menu_Redo", "&Redo [off] Ctrl+Shift+Z,Ctrl+Y"},
       {"Menu_Compare", "&Compare with reference [off] Ctrl+K"},
       {"Menu_Mutate", "&Mutate sound\u2026 Ctrl+M"},
       {"Menu_Monitor", "MIDI &monitor Ctrl+Shift+M"},
+      {"Menu_Follow", "&Follow the instrument\u2026 "},
+      {"Menu_Program", "&Program on the instrument\u2026 "},
   };
   for (const auto& [name, text] : looks) EXPECT_EQ(look(name), text);
   EXPECT_TRUE(action("Menu_Compare")->isCheckable());

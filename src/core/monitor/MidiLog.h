@@ -13,19 +13,19 @@ namespace rotavox {
 // Which way a message went: sent to the instrument, or received from it.
 enum class MessageDirection : std::uint8_t { Out, In };
 
-// One message as it was handed to the MIDI service.
+// One message as it was handed to the MIDI service, or as it arrived from the followed port.
 struct LoggedMessage {
   std::uint64_t number = 0;  // counts every message since the start, 0 first
-  std::int64_t micros = 0;   // time since the program started
+  std::int64_t micros = 0;   // time since the program started (a received one: when it arrived)
   std::uint32_t message = 0;
   MidiResult result = kMidiOk;
   std::uint32_t errorText = 0;  // what the service said of a failed send, in MidiLog's texts
   MessageDirection direction = MessageDirection::Out;
 };
 
-// The last messages handed to the MIDI service, kept whether the monitor is open or not. A
-// ring: adding never allocates but for an error text not met before, and the oldest message
-// goes first.
+// The last messages handed to the MIDI service and received from the followed port, kept
+// whether the monitor is open or not. A ring: adding never allocates but for an error text not
+// met before, and the oldest message goes first.
 class MidiLog {
  public:
   static constexpr std::size_t kCapacity = 10000;
@@ -39,6 +39,11 @@ class MidiLog {
   // text may name the moment's cause.
   void add(std::int64_t micros, std::uint32_t message, MidiResult result, std::string_view errorText = {}) {
     ring_[next_ % kCapacity] = {next_, micros, message, result, textIndex(errorText), MessageDirection::Out};
+    ++next_;
+  }
+  // A message received from the followed port.
+  void addReceived(std::int64_t micros, std::uint32_t message) {
+    ring_[next_ % kCapacity] = {next_, micros, message, kMidiOk, 0, MessageDirection::In};
     ++next_;
   }
   std::string_view errorText(const LoggedMessage& logged) const { return texts_[logged.errorText]; }

@@ -146,9 +146,9 @@ void EditActions::refresh() {
   Menu_Redo_->setText(menuText("&Redo", history_.redoCaption()));
   Menu_Compare_->setEnabled(compare_.available());
   Menu_Compare_->setChecked(compare_.comparing());
-  if (compare_.comparing() != titleComparing_) {
-    titleComparing_ = compare_.comparing();
-    window_.setWindowTitle(QString::fromStdString(comparedTitle(windowTitleText().toStdString(), titleComparing_)));
+  if (compare_.comparing() != wasComparing_) {
+    wasComparing_ = compare_.comparing();
+    emit comparingChanged();
   }
 }
 

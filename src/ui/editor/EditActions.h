@@ -44,7 +44,12 @@ class EditActions : public QObject {
   void setMutateAmount(int amount) { mutateAmount_ = amount; }
 
   const UndoHistory& history() const { return history_; }
+  // The panel shows the reference; the window's title says so.
+  bool comparing() const { return compare_.comparing(); }
   MutateDialog* mutateDialog() const;
+
+ signals:
+  void comparingChanged();
 
  protected:
   // The menu's shortcuts win over the same keys of a focused field (Ctrl+Z is the program's
@@ -65,7 +70,7 @@ class EditActions : public QObject {
   SeededRandom random_;
   QElapsedTimer clock_;
   int mutateAmount_ = 20;
-  bool titleComparing_ = false;  // what the window title says
+  bool wasComparing_ = false;  // what comparingChanged() told last
   QAction* Menu_Undo_ = nullptr;
   QAction* Menu_Redo_ = nullptr;
   QAction* Menu_Compare_ = nullptr;

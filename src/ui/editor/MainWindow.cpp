@@ -6,6 +6,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "core/editor/CompareSwitch.h"
+#include "core/midi/InstrumentProgram.h"
 #include "rotavox/version.h"
 #include "ui/about/AboutBox.h"
 #include "ui/common/ShowOrRaise.h"
@@ -14,6 +16,7 @@
 #include "ui/editor/EditorPanel.h"
 #include "ui/files/FileDialog.h"
 #include "ui/files/SoundBrowser.h"
+#include "ui/midi/Instrument.h"
 #include "ui/midi/MidiSettingsDialog.h"
 #include "ui/monitor/MidiMonitor.h"
 #include "ui/ProgramEnding.h"
@@ -61,6 +64,10 @@ MainWindow::MainWindow(AppContext& ctx, QWidget* parent) : QMainWindow(parent), 
   auto* midiMenu = menuBar()->findChild<QMenu*>("Menu_Options");
   edit_ = new EditActions(ctx_, *panel_, *this, midiMenu);
   monitor_ = new MidiMonitor(ctx_, midiMenu, this);
+  // After the monitor: following the instrument and choosing its programs.
+  instrument_ = new Instrument(ctx_, *panel_, *monitor_, midiMenu, this);
+  connect(instrument_, &Instrument::programChanged, this, &MainWindow::refreshTitle);
+  connect(edit_, &EditActions::comparingChanged, this, &MainWindow::refreshTitle);
   play_ = installPlayControls(ctx_, panel_, Menu_StartSequenzer_, this);
   ending_ = new ProgramEnding(ctx_.midi, *this);
   // The sound browser's items join the File menu before Quit.
@@ -119,8 +126,18 @@ void MainWindow::Form_Load() {
 
 MidiSettingsDialog* MainWindow::midiSettings() const { return midiSettings_; }
 
+void MainWindow::refreshTitle() {
+  setWindowTitle(QString::fromStdString(
+      comparedTitle(programTitle(windowTitleText().toStdString(), instrument_->program()), edit_->comparing())));
+}
+
 void MainWindow::showMidiSettings() {
-  showOrRaise(midiSettings_, [this] { return new MidiSettingsDialog(ctx_, this); });
+  showOrRaise(midiSettings_, [this] {
+    auto* dialog = new MidiSettingsDialog(ctx_, this);
+    // The thru's input may have changed: following says whether it is the followed port.
+    connect(dialog, &QObject::destroyed, instrument_, &Instrument::stateChanged);
+    return dialog;
+  });
 }
 
 // An open dialog is only brought forward: its start-up runs once per opening, and the
@@ -178,6 +195,7 @@ void MainWindow::Menu_About_Click() {
 // The other windows stay open; the program ends when the last of them closes.
 void MainWindow::closeEvent(QCloseEvent* event) {
   browser_->mainWindowClosed();  // first: its note's release still goes out
+  instrument_->mainWindowClosed();
   ctx_.midi.SwitchMidiOut("close");
   if (fileDialog_) fileDialog_->soundPanelClosed();
   event->accept();

@@ -15,6 +15,7 @@ class EditActions;
 class EditorPanel;
 class MidiMonitor;
 class FileDialog;
+class Instrument;
 class MidiSettingsDialog;
 class PlayControls;
 class ProgramEnding;
@@ -48,6 +49,9 @@ class MainWindow : public QMainWindow {
   AppContext& context() { return ctx_; }
   ProgramEnding* ending() const { return ending_; }
   SoundBrowser* browser() const { return browser_; }
+  Instrument* instrument() const { return instrument_; }
+  // The title: the version, the program the instrument plays, and whether the panel compares.
+  void refreshTitle();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -70,6 +74,7 @@ class MainWindow : public QMainWindow {
   QPointer<FileDialog> fileDialog_;
   ProgramEnding* ending_ = nullptr;
   SoundBrowser* browser_ = nullptr;
+  Instrument* instrument_ = nullptr;
 };
 
 // "Rotavox v0.2.0", from the build's version numbers.

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <chrono>
 
 #include "ui/common/ShowOrRaise.h"
 #include "ui/monitor/MonitorWindow.h"
@@ -12,6 +13,8 @@ MidiMonitor::MidiMonitor(AppContext& ctx, QMenu* menu, QWidget* window)
     : QObject(window), ctx_(ctx), parentWindow_(window) {
   setObjectName("MidiMonitor");
   clock_.start();
+  startNanos_ = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
   // Only a copy into the ring: the message has reached the service already. The service that
   // answered is still the link's, so a failure's text is asked of it now.
   ctx_.midi.setSendListener([this](std::uint32_t message, MidiResult result) {
@@ -30,6 +33,10 @@ MidiMonitor::MidiMonitor(AppContext& ctx, QMenu* menu, QWidget* window)
 MidiMonitor::~MidiMonitor() { ctx_.midi.setSendListener(nullptr); }
 
 MonitorWindow* MidiMonitor::window() const { return window_; }
+
+void MidiMonitor::logReceived(std::int64_t arrivalNanos, std::uint32_t message) {
+  log_.addReceived((arrivalNanos - startNanos_) / 1000, message);
+}
 
 void MidiMonitor::Menu_Monitor_Click() {
   showOrRaise(window_, [this] { return new MonitorWindow(*this, parentWindow_); });

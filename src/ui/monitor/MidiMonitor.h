@@ -25,6 +25,9 @@ class MidiMonitor : public QObject {
 
   void Menu_Monitor_Click();
 
+  // A message received from the followed port, arrived at `arrivalNanos` of the steady clock.
+  void logReceived(std::int64_t arrivalNanos, std::uint32_t message);
+
   const MidiLog& log() const { return log_; }
   void clear() { log_.clear(); }
   MonitorWindow* window() const;
@@ -34,6 +37,7 @@ class MidiMonitor : public QObject {
   QWidget* parentWindow_;
   MidiLog log_;
   QElapsedTimer clock_;
+  std::int64_t startNanos_ = 0;  // the clock's start on the steady clock received messages bear
   QPointer<MonitorWindow> window_;
 };
 
