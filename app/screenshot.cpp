@@ -2,6 +2,7 @@
 // the main window with the MIDI settings dialog over it, with its Edit menu open, and each
 // dialog on its own.
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,6 +24,10 @@
 #include "ui/Program.h"
 #include "ui/editor/EditActions.h"
 #include "ui/editor/EditorPanel.h"
+#include "platform/midi/ReceiveQueue.h"
+#include "ui/midi/FollowWindow.h"
+#include "ui/midi/Instrument.h"
+#include "ui/midi/ProgramWindow.h"
 #include "ui/monitor/MidiMonitor.h"
 #include "ui/monitor/MonitorWindow.h"
 #include "ui/common/QueuedMessagesNote.h"
@@ -34,11 +39,13 @@
 
 namespace {
 
-// An instrument for the monitor's picture: one port that takes every message, or refuses
-// them once told to.
+// An instrument for the monitor's and the follow window's pictures: one port that takes every
+// message, or refuses them once told to, and three that send, of which one can be followed.
 class PictureService : public rotavox::MidiService {
  public:
   bool failing = false;
+  rotavox::MidiReceiver* receiver = nullptr;
+  const char* inNames[3] = {"microQ MIDI out", "USB keyboard", "Midi Through Port-0"};
   unsigned outDeviceCount() override { return 1; }
   rotavox::MidiResult outCaps(int, rotavox::MidiOutCaps& caps) override {
     caps.name = "microQ";
@@ -51,8 +58,16 @@ class PictureService : public rotavox::MidiService {
   rotavox::MidiResult closeOut(rotavox::MidiHandle) override { return rotavox::kMidiOk; }
   rotavox::MidiResult sendShort(rotavox::MidiHandle, std::uint32_t) override { return failing ? 1 : rotavox::kMidiOk; }
   std::string outErrorText(rotavox::MidiResult) override { return "the port has gone"; }
-  unsigned inDeviceCount() override { return 0; }
-  rotavox::MidiResult inCaps(int, rotavox::MidiInCaps&) override { return 1; }
+  unsigned inDeviceCount() override { return 3; }
+  rotavox::MidiResult inCaps(int device, rotavox::MidiInCaps& caps) override {
+    caps.name = caps.identity = inNames[device];
+    return rotavox::kMidiOk;
+  }
+  rotavox::MidiResult followIn(int, rotavox::MidiReceiver& r) override {
+    receiver = &r;
+    return rotavox::kMidiOk;
+  }
+  void stopFollowing() override { receiver = nullptr; }
   rotavox::MidiResult openIn(int, rotavox::MidiHandle&) override { return 1; }
   rotavox::MidiResult startIn(rotavox::MidiHandle) override { return 1; }
   rotavox::MidiResult stopIn(rotavox::MidiHandle) override { return 1; }
@@ -135,7 +150,8 @@ int main(int argc, char** argv) {
   if (auto* cutoff = window.findChild<QLineEdit*>("TextF1_cutoff")) cutoff->setText("96");
   // Then the File menu with the sound browser's items.
   for (const auto& [menuName, picture] :
-       {std::pair{"Menu_Edit", "rotavox-edit-menu"}, {"Menu_File", "rotavox-file-menu"}}) {
+       {std::pair{"Menu_Edit", "rotavox-edit-menu"}, {"Menu_File", "rotavox-file-menu"},
+        {"Menu_Options", "rotavox-midi-menu"}}) {
     if (auto* menu = window.findChild<QMenu*>(menuName)) {
       const QRect title = window.menuBar()->actionGeometry(menu->menuAction());
       menu->popup(window.menuBar()->mapToGlobal(title.bottomLeft()));
@@ -179,6 +195,29 @@ int main(int argc, char** argv) {
       w->takeBatch();
       QApplication::processEvents();
       ok &= save(w->grab(), dir + "/F_Monitor" + suffix + ".png");
+      w->close();
+    }
+    // Following the microQ, which has just sent a turn of its cutoff knob.
+    rotavox::EditorPanel panel(pictureCtx);
+    rotavox::Instrument instrument(pictureCtx, panel, monitor, &menu, &owner);
+    instrument.Menu_Follow_Click();
+    if (rotavox::FollowWindow* w = instrument.followWindow()) {
+      if (auto* list = w->findChild<QComboBox*>("ListFollowPort")) list->setCurrentIndex(1);
+      w->ListFollowPort_Click(1);
+      if (service.receiver) service.receiver->received(rotavox::controlChange(0, 69, 100), rotavox::receiveClockNow());
+      instrument.takeReceived();
+      QApplication::processEvents();
+      ok &= save(grabWindow(w), dir + "/F_Follow" + suffix + ".png");
+      w->close();
+    }
+  }
+  // Choosing the microQ's sound B042.
+  if (rotavox::Instrument* instrument = window.instrument()) {
+    instrument->Menu_Program_Click();
+    if (rotavox::ProgramWindow* w = instrument->programWindow()) {
+      w->findChild<QComboBox*>("ListProgramBank")->setCurrentIndex(1);
+      w->findChild<QLineEdit*>("TextProgramNumber")->setText("42");
+      ok &= save(grabWindow(w), dir + "/F_Program" + suffix + ".png");
       w->close();
     }
   }

@@ -28,6 +28,8 @@ FollowWindow::FollowWindow(Instrument& instrument, AppContext& ctx, QWidget* par
   ListFollowPort_->setToolTip("The port the instrument sends its knobs on (its MIDI out)");
   LabelFollowState_ = placed<QLabel>(this, "LabelFollowState", twipRect(315, 840, 4800, 1050));
   LabelFollowState_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  LabelFollowState_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  LabelFollowState_->setMargin(4);
   LabelFollowState_->setWordWrap(true);
   LabelFollowState_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   CommandFollowClose_ = placed<QPushButton>(this, "CommandFollowClose", twipRect(3570, 2010, 1545, 495), "Close");
