@@ -234,5 +234,42 @@ TEST_F(FollowTest, AFloodEndsOnTheLastValuesShownAtMostOnceAFrame) {
   }
 }
 
+// A box that runs the event loop while it is open, as a modal box does.
+struct LoopingPresenter : MessagePresenter {
+  std::function<void()> whileOpen;
+  int shown = 0;
+  MessageAnswer show(const std::string&, const std::string&, MessageIcon, MessageButtons) override {
+    ++shown;
+    if (whileOpen) whileOpen();
+    return MessageAnswer::Ok;
+  }
+};
+
+// A value arriving while a change routine's box is open waits until the routine has ended:
+// the panel is never written under a change that is still running.
+TEST(FollowWhileABoxIsOpen, AReceivedValueWaitsForTheChangeRoutineToEnd) {
+  MemoryService service;
+  service.inPorts = {{0, 0, 0, "microQ MIDI out", "hw:microQ"}};
+  LoopingPresenter presenter;
+  MidiLink midi{service, presenter};
+  AppContext ctx{midi, presenter, {}, {}, {}};
+  MainWindow window{ctx};
+  midi.state().MidiChannel = 0;
+  window.Menu_InitW_Click();
+  Instrument& instrument = *window.instrument();
+  ASSERT_EQ(instrument.follow(0, service.inPorts[0]), kMidiOk);
+  auto* cutoff = window.findChild<QLineEdit*>("TextF1_cutoff");
+  QString duringTheBox;
+  presenter.whileOpen = [&] {
+    service.receive(controlChange(0, 69, 5));
+    waitFor([] { return false; }, 100);
+    duringTheBox = cutoff->text();
+  };
+  window.findChild<QComboBox*>("ComboFilter1")->setEditText("no such filter");
+  EXPECT_EQ(presenter.shown, 1);
+  EXPECT_EQ(duringTheBox, "127") << "nothing written while the box was open";
+  EXPECT_TRUE(waitFor([&] { return cutoff->text() == "5"; })) << "shown once the routine ended";
+}
+
 }  // namespace follow_window_test
 }  // namespace rotavox::test
