@@ -37,9 +37,7 @@ TEST(ReceivedValue, EveryValueAControlSendsComesBackAsItself) {
       ++checked;
     }
   }
-  EXPECT_EQ(checked, 25 * 3 + 128 * 12 + 128 * 3 + 9 * 3 + 7 * 2 + 5 + 11 * 2 + 128 * 12 + 2 + 128 * 8 + 128)
-      << "semitones, detunes and balances, pulse widths and modulations, volumes, octaves, shapes, filter types, "
-         "filter knobs, routing, envelopes and the main volume";
+  EXPECT_EQ(checked, 4753) << "every value of every parameter";
 }
 
 // What a control does with a byte it cannot show: a number beyond its range takes the nearest
@@ -51,24 +49,15 @@ TEST(ReceivedValue, BytesAControlCannotShowTakeTheNearestOrNothing) {
     int byte;
     std::optional<std::string> shown;
   } cases[] = {
-      {"TextOSC1semi", 51, "-12"},        {"TextOSC1semi", 0, "-12"},        {"TextOSC2semi", 77, "12"},
-      {"TextOSC3semi", 127, "12"},        {"TextFilterParSer", 2, "1"},     {"TextFilterParSer", 127, "1"},
-      {"ComboOSC1oct", 17, "128\""},      {"ComboOSC1oct", 21, "128\""},    {"ComboOSC1oct", 22, "64\""},
-      {"ComboOSC2oct", 23, "64\""},       {"ComboOSC3oct", 69, "8\""},      {"ComboOSC3oct", 70, "4\""},
-      {"ComboOSC1oct", 0, "128\""},       {"ComboOSC1oct", 127, "1/2\""},   {"ComboOSC1shape", 7, std::nullopt},
-      {"ComboOSC2shape", 127, std::nullopt}, {"ComboOSC3shape", 5, std::nullopt}, {"ComboOSC3shape", 6, std::nullopt},
-      {"ComboFilter1", 11, std::nullopt}, {"ComboFilter2", 64, std::nullopt},
+      {"TextOSC1semi", 51, "-12"},      {"TextOSC2semi", 77, "12"},        {"TextFilterParSer", 2, "1"},
+      {"ComboOSC1oct", 21, "128\""},    {"ComboOSC1oct", 22, "64\""},      {"ComboOSC3oct", 69, "8\""},
+      {"ComboOSC3oct", 70, "4\""},      {"ComboOSC1oct", 0, "128\""},      {"ComboOSC2oct", 127, "1/2\""},
+      {"ComboOSC1shape", 7, {}},        {"ComboOSC3shape", 5, {}},         {"ComboFilter1", 11, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.control) + " " + std::to_string(c.byte));
     EXPECT_EQ(receivedContent(param(c.control), c.byte), c.shown);
   }
-}
-
-TEST(ReceivedValue, OnlyAVolumeAboveZeroUnmutes) {
-  EXPECT_FALSE(receivedVolumeUnmutes(0));
-  EXPECT_TRUE(receivedVolumeUnmutes(1));
-  EXPECT_TRUE(receivedVolumeUnmutes(127));
 }
 
 }  // namespace rotavox::received_value_test
