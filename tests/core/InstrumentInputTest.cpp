@@ -4,7 +4,6 @@
 
 #include "core/midi/InstrumentInput.h"
 #include "core/midi/Messages.h"
-#include "core/midi/MidiLink.h"
 
 namespace rotavox::instrument_input_test {
 
@@ -82,67 +81,6 @@ TEST(InstrumentProgram, StepsTextTitleAndTypedNumber) {
   for (const char* text : {"0", "101", "4.5", "", "x", "-3"}) EXPECT_FALSE(programNumber(text)) << text;
   EXPECT_EQ(programNumber(" 42 "), 42);
   EXPECT_EQ(programNumber("100"), 100);
-}
-
-// The link follows one port at a time; a MIDI system replaced under it ends the following and
-// tells the receiver, as when the port goes.
-struct Followed : MidiService {
-  std::vector<std::string> calls;
-  bool gone = false;
-  unsigned outDeviceCount() override { return 0; }
-  MidiResult outCaps(int, MidiOutCaps&) override { return 1; }
-  MidiResult openOut(int, MidiHandle&) override { return 1; }
-  MidiResult closeOut(MidiHandle) override { return 1; }
-  MidiResult sendShort(MidiHandle, std::uint32_t) override { return 1; }
-  std::string outErrorText(MidiResult) override { return {}; }
-  unsigned inDeviceCount() override { return 2; }
-  MidiResult inCaps(int, MidiInCaps&) override { return 1; }
-  MidiResult openIn(int, MidiHandle&) override { return 1; }
-  MidiResult startIn(MidiHandle) override { return 1; }
-  MidiResult stopIn(MidiHandle) override { return 1; }
-  MidiResult closeIn(MidiHandle) override { return 1; }
-  std::string inErrorText(MidiResult) override { return {}; }
-  MidiResult connect(MidiHandle, MidiHandle) override { return 1; }
-  MidiResult disconnect(MidiHandle, MidiHandle) override { return 1; }
-  std::string systemName() const override { return "followed"; }
-  bool systemGone() const override { return gone; }
-  MidiResult followIn(int device, MidiReceiver&) override {
-    calls.push_back("followIn " + std::to_string(device));
-    return device == 1 ? 7 : kMidiOk;
-  }
-  void stopFollowing() override { calls.push_back("stopFollowing"); }
-};
-struct Receiver : MidiReceiver {
-  int gone = 0;
-  void received(std::uint32_t, std::int64_t) noexcept override {}
-  void sourceGone() noexcept override { ++gone; }
-};
-struct NoBoxes : MessagePresenter {
-  MessageAnswer show(const std::string&, const std::string&, MessageIcon, MessageButtons) override { return {}; }
-};
-
-TEST(InstrumentInput, TheLinkFollowsOnePortAtATimeAndEndsWithItsSystem) {
-  Followed* first = nullptr;
-  MidiServiceHolder holder([&]() -> std::unique_ptr<MidiService> {
-    auto s = std::make_unique<Followed>();
-    if (!first) first = s.get();
-    return s;
-  });
-  NoBoxes boxes;
-  MidiLink link(holder, boxes);
-  Receiver receiver;
-  EXPECT_EQ(link.follow(0, receiver), kMidiOk);
-  EXPECT_EQ(link.follow(1, receiver), 7u);
-  EXPECT_FALSE(link.following()) << "a refused port leaves nothing followed";
-  link.stopFollowing();
-  EXPECT_EQ(first->calls, (std::vector<std::string>{"followIn 0", "stopFollowing", "followIn 1"}));
-  ASSERT_EQ(link.follow(0, receiver), kMidiOk);
-  link.chooseServiceAgainIfGone();
-  EXPECT_TRUE(link.following()) << "a system that runs stays";
-  first->gone = true;
-  link.chooseServiceAgainIfGone();
-  EXPECT_FALSE(link.following());
-  EXPECT_EQ(receiver.gone, 1);
 }
 
 }  // namespace rotavox::instrument_input_test

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/midi/MidiLink.h"
 #include "platform/midi/NoMidiService.h"
 #include "platform/midi/ReceiveQueue.h"
 
@@ -54,11 +55,46 @@ TEST(ReceiveQueue, AReceivingThreadNeverTearsAMessageNorLeavesOneUnannounced) {
   EXPECT_EQ(out.back().message >> 8, kCount - 1) << "the last message always arrives";
 }
 
-// Without input a service says why: the one without a MIDI system with its own text, any other
-// with the interface's.
-TEST(ReceiveQueue, ServicesWithoutInputRefuseToFollowWithAText) {
-  NoMidiService none;
+// A service that follows by the rules of the interface, and one that cannot.
+struct Followed : NoMidiService {
+  std::vector<std::string>& calls;
+  bool gone = false;
+  explicit Followed(std::vector<std::string>& c) : calls(c) {}
+  bool systemGone() const override { return gone; }
+  MidiResult followIn(int device, MidiReceiver&) override {
+    calls.push_back("followIn " + std::to_string(device));
+    return device == 1 ? 7 : kMidiOk;
+  }
+  void stopFollowing() override { calls.push_back("stopFollowing"); }
+};
+
+// The link follows one port at a time; a MIDI system replaced under it ends the following and
+// tells the queue, as when the port goes. A service without input says why it cannot.
+TEST(ReceiveQueue, TheLinkFollowsOnePortAtATimeAndEndsWithItsSystem) {
+  std::vector<std::string> calls;
+  Followed* first = nullptr;
+  MidiServiceHolder holder([&]() -> std::unique_ptr<MidiService> {
+    auto s = std::make_unique<Followed>(calls);
+    if (!first) first = s.get();
+    return s;
+  });
+  struct : MessagePresenter {
+    MessageAnswer show(const std::string&, const std::string&, MessageIcon, MessageButtons) override { return {}; }
+  } boxes;
+  MidiLink link(holder, boxes);
   ReceiveQueue q;
+  EXPECT_EQ(link.follow(0, q), kMidiOk);
+  EXPECT_EQ(link.follow(1, q), 7u);
+  EXPECT_FALSE(link.following()) << "a refused port leaves nothing followed";
+  link.stopFollowing();
+  EXPECT_EQ(calls, (std::vector<std::string>{"followIn 0", "stopFollowing", "followIn 1"}));
+  ASSERT_EQ(link.follow(0, q), kMidiOk);
+  first->gone = true;
+  link.chooseServiceAgainIfGone();
+  EXPECT_FALSE(link.following());
+  EXPECT_TRUE(q.gone());
+
+  NoMidiService none;
   EXPECT_EQ(none.followErrorText(none.followIn(0, q)), NoMidiService::errorText(NoMidiService::kNoSystem));
   EXPECT_EQ(none.followErrorText(none.MidiService::followIn(0, q)),
             "Rotavox cannot receive MIDI through no MIDI system: following is not available.");

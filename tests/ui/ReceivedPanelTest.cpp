@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSlider>
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -74,22 +73,6 @@ TEST_F(ReceivedPanel, EachKindOfControlShowsTheValueAndNothingIsSent) {
   EXPECT_EQ(panel.mainVolume(), 100) << "what Control Change 7 sends next";
   EXPECT_EQ(window.findChild<QCheckBox*>("CheckOSC3mute")->palette().color(QPalette::Window), QColor(0, 192, 0));
   EXPECT_TRUE(fx.presenter.boxes.empty());
-}
-
-// A value the control shows already changes nothing; any other ends a comparison as touching
-// a control does: the reference, with that change, is the edit now.
-TEST_F(ReceivedPanel, AReceivedChangeEndsAComparison) {
-  window.findChild<QLineEdit*>("TextF1_cutoff")->setText("30");
-  QAction* compare = window.findChild<QAction*>("Menu_Compare");
-  compare->trigger();
-  panel.showReceived(Param::TextF1_cutoff, 127);
-  EXPECT_TRUE(compare->isChecked());
-  panel.showReceived(Param::TextF1_reso, 9);
-  EXPECT_FALSE(compare->isChecked());
-  EXPECT_EQ(window.windowTitle(), windowTitleText());
-  EXPECT_EQ(shows("TextF1_cutoff"), "127");
-  window.findChild<QAction*>("Menu_Undo")->trigger();
-  EXPECT_EQ(shows("TextF1_cutoff"), "30") << "undo brings the edit from before back";
 }
 
 }  // namespace received_panel_test
