@@ -94,7 +94,7 @@ TEST_F(FollowTest, AReceivedControlChangeShowsAndNothingElseChangesThePanel) {
   instrumentSends({controlChange(0, 69, 100)});
   ASSERT_TRUE(waitFor([&] { return field("TextF1_cutoff") == "100"; }));
   EXPECT_EQ(state(), "ch 1  CC 69  Filter 1 Cutoff = 100");
-  EXPECT_EQ(window.monitor()->log().at(logged).direction, MessageDirection::Received);
+  EXPECT_EQ(window.monitor()->log().at(logged).direction, MessageDirection::In);
 
   const SoundState before = window.panel()->soundState();
   instrumentSends({controlChange(1, 70, 5), controlChange(0, 1, 64), noteOn(0, 60, 100), 0xF8, 0xFE, 0xF0, 0xF7,
