@@ -271,8 +271,8 @@ def main():
 
     # The MIDI monitor reads as a table: a header per column, a row per message.
     menu_command(app, "MIDI monitor")
-    table = wait(lambda: find(app, "table", "Messages sent"), 10)
-    if check(table is not None, "the MIDI monitor has a table 'Messages sent'"):
+    table = wait(lambda: find(app, "table", "MIDI messages sent and received"), 10)
+    if check(table is not None, "the MIDI monitor has a table 'MIDI messages sent and received'"):
         cells = table.queryTable()
         headers = [cells.getColumnHeader(c).name for c in range(cells.nColumns)]
         check(headers == ["Time", "Direction", "Bytes", "Channel", "Message", "Meaning", "Error"],

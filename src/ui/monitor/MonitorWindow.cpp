@@ -117,7 +117,7 @@ MonitorWindow::MonitorWindow(MidiMonitor& monitor, QWidget* parent)
   QHeaderView* columns = ListMessages_->horizontalHeader();
   columns->setHighlightSections(false);
   columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  ListMessages_->setAccessibleName("Messages sent");
+  ListMessages_->setAccessibleName("MIDI messages sent and received");
   C_Pause_ = placed<QPushButton>(this, "C_Pause", twipRect(120, 5340, 1500, 480), "&Pause");
   C_Pause_->setCheckable(true);
   C_Pause_->setToolTip("Holds the list still; messages are still kept");
