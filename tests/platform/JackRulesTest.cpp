@@ -307,5 +307,46 @@ TEST(JackTime, AServerCountsAsStalledOnlyAfterTheLimitWithoutACycleWhileMessages
   }
 }
 
+// ---- Receiving ---------------------------------------------------------------------------
+
+TEST(JackReceiving, AnEventGivesItsChannelMessageAndNothingElseGivesAny) {
+  using Bytes = std::vector<unsigned char>;
+  const struct {
+    Bytes event;
+    std::uint32_t message;  // 0: none
+  } cases[] = {
+      {{0xB0, 0x45, 0x64}, 0x6445B0},
+      {{0x9F, 0x3C, 0x00}, 0x003C9F},
+      {{0x83, 0x3C, 0x40}, 0x403C83},
+      {{0xA2, 0x40, 0x10}, 0x1040A2},
+      {{0xE5, 0x7F, 0x7F}, 0x7F7FE5},
+      {{0xC1, 0x05}, 0x0005C1},        // two bytes
+      {{0xD4, 0x50}, 0x0050D4},
+      {{0xC1, 0x05, 0x66}, 0x0005C1},  // a byte past the message is no part of it
+      {{0xB0, 0x07, 0x64, 0x08}, 0x6407B0},
+      // None: no status, cut short, a data byte that is none, SysEx, system messages.
+      {{}, 0},
+      {{0x45, 0x64}, 0},                    // running status has no place in a JACK event
+      {{0xB0}, 0},
+      {{0xB0, 0x07}, 0},
+      {{0xC0}, 0},
+      {{0xB0, 0x87, 0x64}, 0},
+      {{0xB0, 0x07, 0xE4}, 0},
+      {{0xC0, 0x85}, 0},
+      {{0xF0, 0x43, 0x10, 0x4C, 0xF7}, 0},  // SysEx
+      {{0x10, 0x11, 0x12, 0xF7}, 0},        // the rest of a SysEx split over events
+      {{0xF8}, 0},                          // clock
+      {{0xFE}, 0},                          // active sensing
+      {{0xFA}, 0},
+      {{0xF2, 0x10, 0x20}, 0},              // song position
+      {{0xF1, 0x10}, 0},
+  };
+  for (const auto& c : cases) {
+    std::string bytes;
+    for (unsigned char b : c.event) bytes += std::to_string(b) + " ";
+    EXPECT_EQ(channelMessageOf(c.event.data(), c.event.size()), c.message) << bytes;
+  }
+}
+
 }  // namespace
 }  // namespace rotavox::jackrules

@@ -272,7 +272,7 @@ void JackClient::finish() {
 // ---- JACK's notification thread ----------------------------------------------------------------
 
 // A foreign port went away. Outputs leading to it, open or closed, drop what they hold and
-// refuse further messages.
+// refuse further messages; a followed port tells its receiver.
 void JackClient::portRegistration(jack_port_id_t id, int registered, void* arg) {
   if (registered) return;
   JackClient& self = *static_cast<JackClient*>(arg);
@@ -288,6 +288,7 @@ void JackClient::portRegistration(jack_port_id_t id, int registered, void* arg) 
   };
   for (auto& [handle, out] : self.outputs) lose(*out);
   for (const std::shared_ptr<JackOutput>& out : self.closed) lose(*out);
+  if (self.following && portName != nullptr) self.following->portUnregistered(portName);
 }
 
 // Called like a signal handler on a JACK thread: only flags. The shared flag makes every queue

@@ -29,6 +29,7 @@
 
 #include "core/midi/MidiService.h"
 #include "platform/midi/ThruLinks.h"
+#include "platform/midi/jack/JackFollow.h"
 #include "platform/midi/jack/JackOutput.h"
 #include "platform/midi/jack/JackProcess.h"
 #include "platform/midi/jack/JackRules.h"
@@ -101,6 +102,8 @@ class JackClient {
   bool answering() const;
   // Asks the JACK thread to look after closed outputs and waiting messages.
   void wakeForCare();
+  // Runs a job on the JACK thread without waiting for it.
+  void post(std::function<void()> job);
 
   // ---- Port queries and changes, on the JACK thread (JackPorts.cpp) -------------------------
 
@@ -111,6 +114,10 @@ class JackClient {
                       const std::string& toDisplay);
   Answer disconnectPorts(const Link& link);
   void removeLinks(const std::vector<Link>& made) const;
+  // Following: the client's own input port, registered and connected from the source; and
+  // taken away again.
+  std::pair<MidiResult, jack_port_t*> openFollowPort(const Input& source);
+  void closeFollowPort(jack_port_t* own) const;
 
   // ---- On the program's thread (JackService.cpp) --------------------------------------------
 
@@ -146,12 +153,12 @@ class JackClient {
   bool inListed = false;
   MidiHandle nextHandle = 1;
   std::map<MidiResult, std::string> texts;  // the text of the last failure with each code
+  std::unique_ptr<JackFollow> following;    // the followed port; its notices come on JACK's thread
   mutable jackrules::StallWatch stallWatch{std::chrono::duration<double>(kAnswerLimit).count()};
 
  private:
   // ---- The JACK thread (JackClient.cpp) -----------------------------------------------------
   static std::shared_ptr<JackClient> open(const std::string& clientName, const std::optional<std::string>& server);
-  void post(std::function<void()> job);
   void run();
   bool care();
   void finish();

@@ -152,4 +152,27 @@ JackClient::Answer JackClient::disconnectPorts(const Link& link) {
   return {fail(kDisconnectRefused, disconnectRefusedText(link.from, link.to))};
 }
 
+// Registers the client's own input port and connects the source to it. The port exists only
+// while the program follows, so that other programs see the port lists as before otherwise.
+std::pair<MidiResult, jack_port_t*> JackClient::openFollowPort(const Input& source) {
+  if (!portExists(source.name)) return {fail(kPortGone, portGoneText(source.display)), nullptr};
+  const std::string ownShort = freeOwnPortName("midi in");
+  jack_port_t* own = jack_port_register(client, ownShort.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (own == nullptr) return {fail(kPortNotCreated, portNotCreatedText(name + ":" + ownShort)), nullptr};
+  const std::string ownName = jack_port_name(own);
+  const int r = jack_connect(client, source.name.c_str(), ownName.c_str());
+  if (r == 0 || r == EEXIST) return {kMidiOk, own};
+  jack_port_unregister(client, own);
+  switch (const MidiResult result = connectOutcome(r, gone(), portExists(source.name)).result) {
+    case kPortGone: return {fail(kPortGone, portGoneText(source.display)), nullptr};
+    case kConnectRefused: return {fail(kConnectRefused, connectRefusedText(source.name, ownName)), nullptr};
+    default: return {fail(result), nullptr};
+  }
+}
+
+// Unregistering takes the connection from the source with it.
+void JackClient::closeFollowPort(jack_port_t* own) const {
+  if (!gone()) jack_port_unregister(client, own);
+}
+
 }  // namespace rotavox

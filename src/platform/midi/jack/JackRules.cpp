@@ -153,6 +153,20 @@ ConnectOutcome connectOutcome(int rc, bool serverGone, bool portsStillThere) {
   return {kConnectRefused, false};
 }
 
+std::uint32_t channelMessageOf(const unsigned char* data, std::size_t size) noexcept {
+  if (size == 0) return 0;
+  const std::uint32_t status = data[0];
+  if (status < 0x80 || status >= 0xF0) return 0;
+  const std::size_t length = (status & 0xE0) == 0xC0 ? 2 : 3;
+  if (size < length) return 0;
+  std::uint32_t message = status;
+  for (std::size_t i = 1; i < length; ++i) {
+    if (data[i] > 0x7F) return 0;
+    message |= static_cast<std::uint32_t>(data[i]) << (8 * i);
+  }
+  return message;
+}
+
 bool StallWatch::stalled(std::uint64_t cycles, bool waiting, double now) {
   if (!waiting || !watching_ || cycles != cycles_) {
     watching_ = waiting;

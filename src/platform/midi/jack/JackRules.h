@@ -119,6 +119,15 @@ struct ConnectOutcome {
 };
 ConnectOutcome connectOutcome(int rc, bool serverGone, bool portsStillThere);
 
+// ---- Receiving ---------------------------------------------------------------------------
+
+// The channel message one JACK MIDI event carries, as a short message, or 0 for an event that
+// carries none: SysEx (and its continuation, which begins with a data byte), system common and
+// real-time messages, an empty event, one cut short or one with a data byte that has its top
+// bit set. A JACK MIDI event holds whole messages, so there is no running status to resolve;
+// bytes past the message are ignored. Cheap enough for the process callback.
+std::uint32_t channelMessageOf(const unsigned char* data, std::size_t size) noexcept;
+
 // ---- Time --------------------------------------------------------------------------------
 
 // Tells a server that has stopped running its cycles (frozen, stopped with SIGSTOP) from one

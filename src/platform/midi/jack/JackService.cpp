@@ -69,7 +69,11 @@ std::unique_ptr<JackService> JackService::open(const char* clientName, const cha
 
 JackService::JackService(std::shared_ptr<JackClient> client) : impl_(std::move(client)) {}
 
-JackService::~JackService() { impl_->end(); }
+// The own input port goes with the client.
+JackService::~JackService() {
+  endFollow();
+  impl_->end();
+}
 
 std::string JackService::clientName() const { return impl_->name; }
 
@@ -302,6 +306,65 @@ MidiResult JackService::disconnect(MidiHandle in, MidiHandle out) {
   const std::optional<JackClient::Answer> answer = d.ask<JackClient::Answer>([&d, link] { return d.disconnectPorts(link); });
   if (!answer) return resultWithServerGone(Call::Disconnect);
   return answer->result;
+}
+
+MidiResult JackService::followIn(int device, MidiReceiver& receiver) {
+  JackClient& d = *impl_;
+  stopFollowing();
+  if (d.unusable()) return d.goneResult(Call::OpenIn);
+  if (device == -1) return d.fail(kBadDevice, noInputChosenText());
+  if (!d.listed(false)) d.refresh(false);
+  JackClient::Input source;
+  {
+    const std::lock_guard<std::mutex> lock(d.mu);
+    if (!inDeviceListed(device, d.inList.size())) {
+      d.texts[kBadDevice] = noSuchPortText(false, device);
+      return kBadDevice;
+    }
+    source.name = d.inList[static_cast<std::size_t>(device)].name;
+    source.display = d.inList[static_cast<std::size_t>(device)].display;
+  }
+  using Opened = std::pair<MidiResult, jack_port_t*>;
+  const std::optional<Opened> opened = d.ask<Opened>([&d, source] { return d.openFollowPort(source); });
+  if (!opened) return d.goneResult(Call::OpenIn);
+  if (opened->first != kMidiOk) return opened->first;
+  {
+    const std::lock_guard<std::mutex> lock(d.mu);
+    d.following = std::make_unique<JackFollow>(*d.rt, d.serverGone, JackClient::kAnswerLimit, receiver, opened->second,
+                                               source.name);
+  }
+  // The source may have gone before JACK's notices could find the follow.
+  const std::optional<bool> there = d.ask<bool>([&d, name = source.name] { return d.portExists(name); });
+  if (there && !*there) {
+    const std::lock_guard<std::mutex> lock(d.mu);
+    if (d.following) d.following->portUnregistered(source.name);
+  }
+  return kMidiOk;
+}
+
+jack_port_t* JackService::endFollow() {
+  std::unique_ptr<JackFollow> follow;
+  {
+    const std::lock_guard<std::mutex> lock(impl_->mu);
+    follow = std::move(impl_->following);
+  }
+  if (!follow) return nullptr;
+  follow->stop();
+  return follow->port();
+}
+
+void JackService::stopFollowing() {
+  JackClient& d = *impl_;
+  jack_port_t* own = endFollow();
+  if (own == nullptr || d.gone()) return;  // a server that went away took the port with it
+  // A server that does not answer gets the port taken away once it answers again.
+  if (d.notAnswering.load(std::memory_order_acquire))
+    d.post([&d, own] { d.closeFollowPort(own); });
+  else
+    d.ask<bool>([&d, own] {
+      d.closeFollowPort(own);
+      return true;
+    });
 }
 
 std::unique_ptr<MidiService> tryOpenJackService(const char* clientName, const char* serverName) {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include <jack/types.h>
+
 #include "core/midi/MidiService.h"
 #include "platform/midi/jack/JackRules.h"
 
@@ -65,6 +67,10 @@ class JackService : public MidiService {
 
   MidiResult connect(MidiHandle in, MidiHandle out) override;
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
+  // Following registers an input port of the client's own ("<client>:midi in"), connects the
+  // source to it, and reads it in the process callback; stopping unregisters it again.
+  MidiResult followIn(int device, MidiReceiver& receiver) override;
+  void stopFollowing() override;
   std::string systemName() const override { return "JACK"; }
   bool systemGone() const override { return !alive(); }
   bool answering() const override;
@@ -81,6 +87,8 @@ class JackService : public MidiService {
 
  private:
   explicit JackService(std::shared_ptr<JackClient> client);
+  // Takes the follow away from JACK's notices and stops it; nothing when nothing is followed.
+  jack_port_t* endFollow();
   // Shared with the client's JACK thread, which may outlive the service while it waits for a
   // server that does not answer.
   std::shared_ptr<JackClient> impl_;
