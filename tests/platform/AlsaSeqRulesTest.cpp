@@ -353,10 +353,61 @@ TEST(AlsaSeqShortMessages, DecodedIntoChannelEvents) {
     EXPECT_EQ(decodeShort(message).kind, ShortKind::Invalid) << std::hex << message;
 }
 
+// What the listener hands over for each event of the followed port: the channel messages a
+// MIDI cable would carry for it, and nothing for system events or fields out of range.
+TEST(AlsaSeqReceivedEvents, BecomeTheChannelMessagesACableWouldCarry) {
+  using M = std::vector<std::uint32_t>;
+  const struct {
+    ReceivedEvent event;
+    M messages;
+  } cases[] = {
+      {{kEventNoteOn, 0, 60, 127}, {0x7F3C90}},
+      {{kEventNoteOn, 15, 60, 0}, {0x003C9F}},  // a release stays a Note On
+      {{kEventNoteOff, 3, 60, 64}, {0x403C83}},
+      {{kEventKeyPress, 2, 64, 16}, {0x1040A2}},
+      {{kEventController, 0, 69, 42}, {0x2A45B0}},
+      {{kEventController, 9, 127, 127}, {0x7F7FB9}},
+      {{kEventProgramChange, 1, 0, 5}, {0x0005C1}},
+      {{kEventChannelPressure, 4, 0, 80}, {0x0050D4}},
+      {{kEventPitchBend, 0, 0, 0}, {0x4000E0}},
+      {{kEventPitchBend, 5, 0, -8192}, {0x0000E5}},
+      {{kEventPitchBend, 5, 0, 8191}, {0x7F7FE5}},
+      {{kEventControl14, 0, 7, 0x3FFF}, {0x7F07B0, 0x7F27B0}},  // volume: MSB, then LSB on 39
+      {{kEventControl14, 2, 1, 129}, {0x0101B2, 0x0121B2}},
+      {{kEventControl14, 0, 74, 100}, {0x644AB0}},  // no LSB above 31
+      {{kEventNonRegisteredParam, 0, 0x0102, 0x0203}, {0x0263B0, 0x0262B0, 0x0406B0, 0x0326B0}},
+      {{kEventRegisteredParam, 1, 0, 0x2000}, {0x0065B1, 0x0064B1, 0x4006B1, 0x0026B1}},
+      // Nothing for what carries no channel message, or what no cable could carry.
+      {{5, 0, 60, 100}, {}},    // a note with a duration only exists in a queue
+      {{130, 0, 0, 0}, {}},     // SysEx
+      {{36, 0, 0, 0}, {}},      // clock
+      {{42, 0, 0, 0}, {}},      // active sensing
+      {{kEventPortExit, 0, 20, 0}, {}},
+      {{kEventNoteOn, 16, 60, 100}, {}},
+      {{kEventNoteOn, -1, 60, 100}, {}},
+      {{kEventNoteOn, 0, 128, 100}, {}},
+      {{kEventController, 0, 7, 128}, {}},
+      {{kEventController, 0, 7, -1}, {}},
+      {{kEventController, 0, 0x100000007LL, 1}, {}},  // the parameter is an unsigned int in the event
+      {{kEventProgramChange, 0, 0, 128}, {}},
+      {{kEventPitchBend, 0, 0, 8192}, {}},
+      {{kEventControl14, 0, 7, 0x4000}, {}},
+      {{kEventControl14, 0, 74, 128}, {}},
+      {{kEventRegisteredParam, 0, 0x4000, 0}, {}},
+  };
+  for (const auto& c : cases) {
+    std::uint32_t out[kMaxMessagesPerEvent] = {};
+    const int n = shortMessagesOf(c.event, out);
+    EXPECT_EQ(M(out, out + n), c.messages) << "type " << c.event.type << " channel " << c.event.channel << " "
+                                          << c.event.first << " " << c.event.second;
+  }
+}
+
 TEST(AlsaSeqResults, EveryCodeHasItsOwnText) {
-  const MidiResult codes[] = {kNoSuchPort,    kNoPortChosen, kAlreadyOpen,   kBadHandle,          kPortGone,
-                              kOutputRefused, kThruRefused,  kThruToOwnPort, kBadMessage,         kErrnoBase + ENOENT,
-                              kErrnoBase + EAGAIN, 77};
+  const MidiResult codes[] = {kNoSuchPort,    kNoPortChosen,  kAlreadyOpen,        kBadHandle,
+                              kPortGone,      kOutputRefused, kThruRefused,        kThruToOwnPort,
+                              kBadMessage,    kFollowRefused, kErrnoBase + ENOENT, kErrnoBase + EAGAIN,
+                              77};
   std::set<std::string> texts;
   for (MidiResult code : codes) EXPECT_TRUE(texts.insert(errorText(code, Direction::Output)).second) << code;
 

@@ -29,6 +29,11 @@ static_assert(kTypeSpecific == SND_SEQ_PORT_TYPE_SPECIFIC && kTypeMidiGeneric ==
               kTypeSynthesizer == SND_SEQ_PORT_TYPE_SYNTHESIZER && kTypePort == SND_SEQ_PORT_TYPE_PORT &&
               kTypeApplication == SND_SEQ_PORT_TYPE_APPLICATION);
 static_assert(kSystemClient == SND_SEQ_CLIENT_SYSTEM);
+static_assert(kEventNoteOn == SND_SEQ_EVENT_NOTEON && kEventNoteOff == SND_SEQ_EVENT_NOTEOFF &&
+              kEventKeyPress == SND_SEQ_EVENT_KEYPRESS && kEventController == SND_SEQ_EVENT_CONTROLLER &&
+              kEventProgramChange == SND_SEQ_EVENT_PGMCHANGE && kEventChannelPressure == SND_SEQ_EVENT_CHANPRESS &&
+              kEventPitchBend == SND_SEQ_EVENT_PITCHBEND && kEventControl14 == SND_SEQ_EVENT_CONTROL14 &&
+              kEventNonRegisteredParam == SND_SEQ_EVENT_NONREGPARAM && kEventRegisteredParam == SND_SEQ_EVENT_REGPARAM);
 static_assert(kEventClientStart == SND_SEQ_EVENT_CLIENT_START && kEventClientExit == SND_SEQ_EVENT_CLIENT_EXIT &&
               kEventClientChange == SND_SEQ_EVENT_CLIENT_CHANGE && kEventPortStart == SND_SEQ_EVENT_PORT_START &&
               kEventPortExit == SND_SEQ_EVENT_PORT_EXIT && kEventPortChange == SND_SEQ_EVENT_PORT_CHANGE);
@@ -63,6 +68,11 @@ bool AlsaSeqClient::setUp(const char* name) {
   virtualPort = snd_seq_create_simple_port(seq, virtualPortName.c_str(), kVirtualPortCaps, kVirtualPortType);
   if (virtualPort < 0) return false;
 
+  // A followed port that floods must not overrun the client's input before the listener reads
+  // it; the library's buffer takes all of it at once, so that even the largest event fits.
+  if (snd_seq_set_client_pool_input(seq, kInputPool) >= 0)
+    snd_seq_set_input_buffer_size(seq, 2 * kInputPool * sizeof(snd_seq_event_t));
+
   // The announce port hears about clients and ports coming and going. Without it the program
   // still works; it just learns of an unplugged output only when it opens it again.
   announcePort = snd_seq_create_simple_port(seq, "announce listener",
@@ -77,6 +87,8 @@ bool AlsaSeqClient::setUp(const char* name) {
 }
 
 AlsaSeqClient::~AlsaSeqClient() {
+  // The receiver is the program's: let go of it first. Closing the client takes the port.
+  followed.detach();
   // What is still queued is dropped: the program waits for it before it ends, if it wants to.
   // Closing the client below removes the program's own subscriptions anyway.
   for (const std::unique_ptr<Output>& out : takeAllOutputs()) out->sender->stop();
@@ -159,6 +171,33 @@ MidiResult AlsaSeqClient::removeLinks(const std::vector<Link>& links) {
     if (result == kMidiOk) result = removed;
   }
   return result;
+}
+
+// The input port exists only while the program follows, so that otherwise other programs see
+// the port lists as before. The listener knows what to look for before anything can arrive.
+MidiResult AlsaSeqClient::startFollowing(SeqAddress source, MidiReceiver& receiver) {
+  const int own = snd_seq_create_simple_port(seq, (clientName + " in").c_str(), kFollowPortCaps, kVirtualPortType);
+  if (own < 0) return resultFromReturn(own);
+  sourceClient.store(source.client, std::memory_order_seq_cst);
+  sourcePort.store(source.port, std::memory_order_seq_cst);
+  followPort.store(own, std::memory_order_seq_cst);
+  followed.attach(receiver);
+  const SubscribeOutcome subscribed = subscribeOutcome(subscribe(seq, source, SeqAddress{ownClient, own}, false),
+                                                       kFollowRefused);
+  if (subscribed.result != kMidiOk) {
+    stopFollowing();
+    // The source went away since the list was read: its subscription cannot be made.
+    return currentPort(seq, source) ? subscribed.result : kNoSuchPort;
+  }
+  return kMidiOk;
+}
+
+// Deleting the port takes the subscription with it.
+void AlsaSeqClient::stopFollowing() {
+  const int own = followPort.exchange(-1, std::memory_order_seq_cst);
+  if (own < 0) return;
+  followed.detach();
+  snd_seq_delete_simple_port(seq, own);
 }
 
 }  // namespace rotavox::alsaseq

@@ -1,12 +1,14 @@
 #pragma once
 
 // The sequencer client behind AlsaSeqService and its life: opened with the program's own port,
-// the announce listener's thread (AlsaSeqListener.cpp), the outputs with their sender threads
-// (AlsaSeqSender.h) and the closed outputs on their way out. Shared by the program's thread, the
-// listener and the senders; who may touch what is said at each member.
+// the listener's thread (AlsaSeqListener.cpp: announcements and the followed port's MIDI), the
+// outputs with their sender threads (AlsaSeqSender.h), the closed outputs on their way out and
+// the followed port. Shared by the program's thread, the listener and the senders; who may
+// touch what is said at each member.
 
 #include <alsa/asoundlib.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,7 @@
 
 #include "core/midi/MidiService.h"
 #include "platform/midi/PacedSender.h"
+#include "platform/midi/ReceiverSlot.h"
 #include "platform/midi/ThruLinks.h"
 #include "platform/midi/alsa/AlsaSeqRules.h"
 #include "platform/midi/alsa/AlsaSeqSender.h"
@@ -30,6 +33,11 @@ inline constexpr unsigned kVirtualPortType =
     SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_SOFTWARE | SND_SEQ_PORT_TYPE_APPLICATION;
 // A port that only sends the rest of a closed output: nobody lists it or connects to it.
 inline constexpr unsigned kHiddenPortCaps = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_NO_EXPORT;
+// The port the followed port is subscribed to, there only while the program follows.
+inline constexpr unsigned kFollowPortCaps = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+// Room in the kernel for what arrives between two reads of the listener, the most the
+// sequencer gives a client: a flood overruns it only when the listener cannot keep up at all.
+inline constexpr int kInputPool = 2000;
 
 struct AlsaSeqClient {
   struct Output {
@@ -61,10 +69,18 @@ struct AlsaSeqClient {
   // Removes the subscriptions among these that this client made.
   MidiResult removeLinks(const std::vector<Link>& links);
   MidiHandle newHandle() { return nextHandle++; }
+  // Creates the program's input port, subscribes the source to it and hands what arrives
+  // there to `receiver`; and takes all that away again (nothing while nothing is followed).
+  MidiResult startFollowing(SeqAddress source, MidiReceiver& receiver);
+  void stopFollowing();
 
-  // ---- The announce listener's thread (AlsaSeqListener.cpp) -----------------------------------
+  // ---- The listener's thread (AlsaSeqListener.cpp) --------------------------------------------
   void listen();
   void onAnnounce(const AnnounceEvent& event);
+  void onFollowedEvent(const snd_seq_event_t& event);
+  // After the kernel threw away what the client's input held: was the followed port's end
+  // among it?
+  void checkFollowedSource();
 
   snd_seq_t* seq = nullptr;
   int ownClient = -1;
@@ -90,6 +106,14 @@ struct AlsaSeqClient {
   std::map<MidiHandle, SeqAddress> inputs;
   std::set<MidiHandle> goneInputs;
   Links thru;
+
+  // The followed port. The program's thread sets the addresses before it attaches the receiver
+  // and clears them before it detaches it; the listener reads them and hands over through
+  // `followed` without a lock.
+  std::atomic<int> followPort{-1};  // the program's own input port; -1 while nothing is followed
+  std::atomic<int> sourceClient{-1};
+  std::atomic<int> sourcePort{-1};
+  ReceiverSlot followed;
 
   int wakePipe[2] = {-1, -1};
   std::thread listener;

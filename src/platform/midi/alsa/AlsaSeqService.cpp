@@ -219,6 +219,18 @@ MidiResult AlsaSeqService::disconnect(MidiHandle in, MidiHandle out) {
   return impl_->removeLinks(links);
 }
 
+MidiResult AlsaSeqService::followIn(int device, MidiReceiver& receiver) {
+  stopFollowing();
+  if (!impl_->inListed) inDeviceCount();
+  if (device < 0) return kNoPortChosen;
+  if (device >= static_cast<int>(impl_->inList.size())) return kNoSuchPort;
+  const PortRecord& port = impl_->inList[static_cast<std::size_t>(device)];
+  if (!stillThere(impl_->seq, port)) return kNoSuchPort;
+  return impl_->startFollowing(port.address(), receiver);
+}
+
+void AlsaSeqService::stopFollowing() { impl_->stopFollowing(); }
+
 std::unique_ptr<MidiService> tryOpenAlsaSeqService(const char* clientName) {
   std::unique_ptr<AlsaSeqClient> client = AlsaSeqClient::open(clientName);
   if (!client) return nullptr;

@@ -39,6 +39,10 @@ class AlsaSeqService : public MidiService {
 
   MidiResult connect(MidiHandle in, MidiHandle out) override;
   MidiResult disconnect(MidiHandle in, MidiHandle out) override;
+  // Following creates an input port of the program's client ("<client> in"), subscribes the
+  // source to it, and the listener's thread reads it; stopping deletes the port again.
+  MidiResult followIn(int device, MidiReceiver& receiver) override;
+  void stopFollowing() override;
   std::string systemName() const override { return "ALSA sequencer"; }
   std::size_t pendingMessages() const override;
 
