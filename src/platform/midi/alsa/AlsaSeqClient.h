@@ -77,7 +77,7 @@ struct AlsaSeqClient {
   // ---- The listener's thread (AlsaSeqListener.cpp) --------------------------------------------
   void listen();
   void onAnnounce(const AnnounceEvent& event);
-  void onFollowedEvent(const snd_seq_event_t& event);
+  void onFollowedEvent(const snd_seq_event_t& event, std::int64_t arrivalNanos);
   // After the kernel threw away what the client's input held: was the followed port's end
   // among it?
   void checkFollowedSource();

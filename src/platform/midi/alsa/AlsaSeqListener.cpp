@@ -36,9 +36,13 @@ void AlsaSeqClient::listen() {
       return;
     }
     if (fds.back().revents != 0) return;
+    std::int64_t arrival = 0;
     for (;;) {
+      // One look at the clock per read from the kernel: a flood comes in reads of many events.
+      const bool fresh = snd_seq_event_input_pending(seq, 0) == 0;
       snd_seq_event_t* ev = nullptr;
       const int rc = snd_seq_event_input(seq, &ev);
+      if (fresh) arrival = receiveClockNow();
       if (rc == -ENOSPC) {  // the input overran and the kernel emptied it; what comes now is read on
         checkFollowedSource();
         continue;
@@ -47,7 +51,7 @@ void AlsaSeqClient::listen() {
       if (ev->source.client == SND_SEQ_CLIENT_SYSTEM && ev->dest.port == announcePort)
         onAnnounce(AnnounceEvent{ev->type, SeqAddress{ev->data.addr.client, ev->data.addr.port}});
       else
-        onFollowedEvent(*ev);
+        onFollowedEvent(*ev, arrival);
     }
   }
 }
@@ -79,21 +83,19 @@ void AlsaSeqClient::onAnnounce(const AnnounceEvent& event) {
 
 // Only what the followed port sends to the program's input port counts: another program that
 // subscribed itself to that port, or sent to it directly, is not followed.
-void AlsaSeqClient::onFollowedEvent(const snd_seq_event_t& ev) {
+void AlsaSeqClient::onFollowedEvent(const snd_seq_event_t& ev, std::int64_t arrival) {
   const int own = followPort.load(std::memory_order_seq_cst);
   if (own < 0 || ev.dest.port != own || ev.source.client != sourceClient.load(std::memory_order_seq_cst) ||
       ev.source.port != sourcePort.load(std::memory_order_seq_cst))
     return;
-  ReceivedEvent fields{ev.type, 0, 0, 0};
-  if (carriesNote(ev.type))
-    fields = {ev.type, ev.data.note.channel, ev.data.note.note, ev.data.note.velocity};
-  else
-    fields = {ev.type, ev.data.control.channel, ev.data.control.param, ev.data.control.value};
+  const ReceivedEvent fields = carriesNote(ev.type)
+                                    ? ReceivedEvent{ev.type, ev.data.note.channel, ev.data.note.note, ev.data.note.velocity}
+                                    : ReceivedEvent{ev.type, ev.data.control.channel, ev.data.control.param,
+                                                    ev.data.control.value};
   std::uint32_t messages[kMaxMessagesPerEvent];
   const int count = shortMessagesOf(fields, messages);
   if (count == 0) return;
-  const std::int64_t now = receiveClockNow();
-  for (int i = 0; i < count; ++i) followed.deliver(messages[i], now);
+  for (int i = 0; i < count; ++i) followed.deliver(messages[i], arrival);
 }
 
 void AlsaSeqClient::checkFollowedSource() {
