@@ -91,12 +91,13 @@ class MidiByteParser {
   int count_ = 0;
 };
 
-// The bytes of short messages as a sender without running status writes them.
+// The bytes of short messages as a sender without running status writes them: one for a
+// clock tick, two for a program change, three for a control change.
 inline std::vector<std::uint8_t> bytesOf(const std::vector<std::uint32_t>& messages) {
   std::vector<std::uint8_t> bytes;
   for (std::uint32_t m : messages) {
     bytes.push_back(statusByte(m));
-    bytes.push_back(data1Byte(m));
+    if (shortMessageBytes(m) >= 2) bytes.push_back(data1Byte(m));
     if (shortMessageBytes(m) == 3) bytes.push_back(data2Byte(m));
   }
   return bytes;
@@ -204,13 +205,47 @@ class RawMidiReader {
 };
 
 // Plays bytes into a raw MIDI device, as a keyboard behind an interface would.
-inline bool writeRawMidi(const std::string& path, const std::vector<std::uint32_t>& messages) {
+inline bool writeRawBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  const std::vector<std::uint8_t> bytes = bytesOf(messages);
   const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   ::close(fd);  // waits until the bytes have left
   return written;
+}
+inline bool writeRawMidi(const std::string& path, const std::vector<std::uint32_t>& messages) {
+  return writeRawBytes(path, bytesOf(messages));
+}
+
+// A SysEx of `size` bytes in all: 0xF0, data bytes, 0xF7.
+inline std::vector<std::uint8_t> sysExBytes(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i % 0x7F);
+  bytes.front() = 0xF0;
+  bytes.back() = 0xF7;
+  return bytes;
+}
+
+// The ports of the named client that other programs see (none marked no-export), as the
+// sequencer names them.
+inline std::vector<std::string> exportedPortsOf(const std::string& clientName) {
+  std::vector<std::string> names;
+  snd_seq_t* seq = nullptr;
+  if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) return names;
+  snd_seq_client_info_t* client = nullptr;
+  snd_seq_port_info_t* port = nullptr;
+  snd_seq_client_info_alloca(&client);
+  snd_seq_port_info_alloca(&port);
+  snd_seq_client_info_set_client(client, -1);
+  while (snd_seq_query_next_client(seq, client) >= 0) {
+    if (clientName != snd_seq_client_info_get_name(client)) continue;
+    snd_seq_port_info_set_client(port, snd_seq_client_info_get_client(client));
+    snd_seq_port_info_set_port(port, -1);
+    while (snd_seq_query_next_port(seq, port) >= 0)
+      if ((snd_seq_port_info_get_capability(port) & SND_SEQ_PORT_CAP_NO_EXPORT) == 0)
+        names.emplace_back(snd_seq_port_info_get_name(port));
+  }
+  snd_seq_close(seq);
+  return names;
 }
 
 // A program on the sequencer with one port that others can write to, standing in for a
@@ -226,13 +261,15 @@ class SeqClient {
     snd_seq_set_client_name(seq_, name.c_str());
     port_ = snd_seq_create_simple_port(seq_, "in", SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
                                        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+    outPort_ = snd_seq_create_simple_port(seq_, "out", SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                          SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (inputPool > 0 && snd_seq_set_client_pool_input(seq_, inputPool) < 0) port_ = -1;
   }
   ~SeqClient() { close(); }
   SeqClient(const SeqClient&) = delete;
   SeqClient& operator=(const SeqClient&) = delete;
 
-  bool ok() const { return seq_ != nullptr && port_ >= 0; }
+  bool ok() const { return seq_ != nullptr && port_ >= 0 && outPort_ >= 0; }
   // The program ends: its port and every subscription to it go away.
   void close() {
     if (seq_ != nullptr) snd_seq_close(seq_);
@@ -240,6 +277,43 @@ class SeqClient {
   }
   // As the program lists it.
   std::string portName() const { return name_ + ":in"; }
+  std::string sendPortName() const { return name_ + ":out"; }
+
+  // Sends to the subscribers of its "out" port, as direct events, waiting while a receiver's
+  // input is full (the sequencer refuses the event) as a well-behaved program does. A short
+  // message is a channel message or a one-byte system message; a SysEx goes in pieces of 256
+  // bytes, as the kernel hands on one from a MIDI interface.
+  bool send(const std::vector<std::uint32_t>& messages) {
+    for (std::uint32_t m : messages) {
+      snd_seq_event_t ev = outEvent();
+      const int status = statusByte(m);
+      const int channel = status & 0x0F;
+      switch (status & 0xF0) {
+        case 0x80: snd_seq_ev_set_noteoff(&ev, channel, data1Byte(m), data2Byte(m)); break;
+        case 0x90: snd_seq_ev_set_noteon(&ev, channel, data1Byte(m), data2Byte(m)); break;
+        case 0xA0: snd_seq_ev_set_keypress(&ev, channel, data1Byte(m), data2Byte(m)); break;
+        case 0xB0: snd_seq_ev_set_controller(&ev, channel, data1Byte(m), data2Byte(m)); break;
+        case 0xC0: snd_seq_ev_set_pgmchange(&ev, channel, data1Byte(m)); break;
+        case 0xD0: snd_seq_ev_set_chanpress(&ev, channel, data1Byte(m)); break;
+        case 0xE0: snd_seq_ev_set_pitchbend(&ev, channel, (data1Byte(m) | (data2Byte(m) << 7)) - 8192); break;
+        default:
+          if (status == 0xF8) ev.type = SND_SEQ_EVENT_CLOCK;
+          else if (status == 0xFE) ev.type = SND_SEQ_EVENT_SENSING;
+          else return false;
+      }
+      if (!output(ev)) return false;
+    }
+    return true;
+  }
+  bool sendSysEx(std::size_t size) {
+    std::vector<std::uint8_t> bytes = sysExBytes(size);
+    for (std::size_t at = 0; at < bytes.size(); at += 256) {
+      snd_seq_event_t ev = outEvent();
+      snd_seq_ev_set_sysex(&ev, static_cast<unsigned>(std::min<std::size_t>(256, bytes.size() - at)), bytes.data() + at);
+      if (!output(ev)) return false;
+    }
+    return true;
+  }
 
   // Takes what has arrived, without waiting. Counts the times the kernel said that the input
   // overran (and dropped what it held).
@@ -278,9 +352,28 @@ class SeqClient {
   int overruns() const { return overruns_; }
 
  private:
+  snd_seq_event_t outEvent() const {
+    snd_seq_event_t ev;
+    snd_seq_ev_clear(&ev);
+    snd_seq_ev_set_source(&ev, static_cast<unsigned char>(outPort_));
+    snd_seq_ev_set_subs(&ev);
+    snd_seq_ev_set_direct(&ev);
+    return ev;
+  }
+  bool output(snd_seq_event_t& ev) {
+    const Clock::time_point end = Clock::now() + 30s;
+    for (;;) {
+      const int rc = snd_seq_event_output_direct(seq_, &ev);
+      if (rc >= 0) return true;
+      if ((rc != -EAGAIN && rc != -ENOMEM) || Clock::now() >= end) return false;
+      std::this_thread::sleep_for(200us);
+    }
+  }
+
   std::string name_;
   snd_seq_t* seq_ = nullptr;
   int port_ = -1;
+  int outPort_ = -1;
   std::vector<std::uint32_t> messages_;
   int overruns_ = 0;
 };

@@ -28,6 +28,14 @@ class CardInstrument : public Instrument {
     for (const auto& a : got) out.push_back(std::chrono::duration<double>(a.at - got.front().at).count());
     return out;
   }
+  // The card's port 0-0 sends what is written to its raw MIDI device.
+  std::string sendPortName() const override { return alsavm::virmidiPortName(0); }
+  bool send(const std::vector<std::uint32_t>& messages) override {
+    return alsavm::writeRawMidi(alsavm::rawMidiPath(0), messages);
+  }
+  bool sendSysEx(std::size_t bytes) override {
+    return alsavm::writeRawBytes(alsavm::rawMidiPath(0), alsavm::sysExBytes(bytes));
+  }
   // Taking the card away is a test of its own (AlsaSeqLiveTest): the kernel's removal differs.
   void quit() override { ADD_FAILURE() << "the card's port does not quit"; }
   bool startAgain() override { return false; }
@@ -50,6 +58,15 @@ class SynthInstrument : public Instrument {
     return out;
   }
   std::vector<double> arrivalSeconds() override { return {}; }
+  std::string sendPortName() const override { return name_ + ":out"; }
+  bool send(const std::vector<std::uint32_t>& messages) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return synth_ && synth_->send(messages);
+  }
+  bool sendSysEx(std::size_t bytes) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return synth_ && synth_->sendSysEx(bytes);
+  }
   void quit() override {
     reading_ = false;
     if (reader_.joinable()) reader_.join();
@@ -126,6 +143,9 @@ class AlsaBackend : public Backend {
     return alsavm::runCommand(std::string("aconnect ") + (remove ? "-d " : "") +
                                   "'Virtual Raw MIDI 0-1:0' 'Virtual Raw MIDI 0-0:0'",
                               &text);
+  }
+  std::vector<std::string> portsOf(const std::string& clientName) override {
+    return alsavm::exportedPortsOf(clientName);
   }
   MidiResult portGoneResult() const override { return alsaseq::kPortGone; }
   ::testing::AssertionResult saysPortGone(const std::string& text, const std::string&) const override {

@@ -43,6 +43,16 @@ class Instrument {
   virtual void quit() = 0;
   virtual bool startAgain() = 0;
 
+  // ---- What it sends: the program follows its MIDI output port ----------------------------
+  // As the service lists it among the input ports.
+  virtual std::string sendPortName() const = 0;
+  // Sends the messages in order (channel messages, or one-byte system messages such as clock
+  // and active sensing), waiting for room as a sending program does, and returns once they have
+  // left it; false when it could not send them.
+  virtual bool send(const std::vector<std::uint32_t>& messages) = 0;
+  // Sends one SysEx of `bytes` bytes (0xF0 ... 0xF7) in the pieces a MIDI interface hands on.
+  virtual bool sendSysEx(std::size_t bytes) = 0;
+
   std::size_t count() { return messages().size(); }
   // Waits until at least n messages arrived; false when the limit passed first.
   bool waitFor(std::size_t n, Clock::duration limit) {
@@ -91,6 +101,8 @@ class Backend {
   // Connects the keyboard to the instrument outside the program (a patchbay, aconnect), or
   // removes that connection again.
   virtual bool connectOutside(const Keyboard& from, const Instrument& to, bool remove) = 0;
+  // The ports of the named client that every other program sees, by name.
+  virtual std::vector<std::string> portsOf(const std::string& clientName) = 0;
   // What a send answers once the output's port has gone.
   virtual MidiResult portGoneResult() const = 0;
   // Whether an opening of a listed port that has gone since says so in its error text.

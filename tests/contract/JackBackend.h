@@ -2,7 +2,7 @@
 
 // The contract's stand-ins on a JACK server (the one JACK_DEFAULT_SERVER names; scripts/test
 // starts one): JACK clients that record what reaches their input port (with the frame of each
-// event) and that play into the thru.
+// event), that send from an output port of their own, and that play into the thru.
 
 #include <jack/jack.h>
 
@@ -32,19 +32,48 @@ class JackInstrument : public Instrument {
   void quit() override {
     before_ = messages();
     receiver_.reset();
+    sender_.reset();
   }
   bool startAgain() override {
     receiver_ = std::make_unique<jacktest::Receiver>(client_);
-    if (receiver_->ok() && receiver_->portName() == portName()) return true;
+    sender_ = std::make_unique<jacktest::Sender>(client_ + "-out");
+    if (receiver_->ok() && receiver_->portName() == portName() && sender_->ok()) return true;
     ADD_FAILURE() << "the JACK client " << client_ << " did not start";
     return false;
+  }
+  std::string sendPortName() const override { return client_ + "-out:out"; }
+  bool send(const std::vector<std::uint32_t>& messages) override {
+    return sendEach(messages.size(), [&](std::size_t i) { return sender_->send(messages[i]); });
+  }
+  bool sendSysEx(std::size_t bytes) override {
+    return sendEach(1, [&](std::size_t) { return sender_->sendSysEx(bytes); });
   }
   jacktest::Receiver* receiver() const { return receiver_.get(); }
 
  private:
+  // Hands each over as room comes, then waits until all has gone out.
+  template <class Post>
+  bool sendEach(std::size_t count, Post post) {
+    if (!sender_ || !sender_->ok()) return false;
+    sender_->settle();  // connections made before take effect
+    const Clock::time_point end = Clock::now() + 30s;
+    for (std::size_t i = 0; i < count; ++i) {
+      while (!post(i)) {
+        if (Clock::now() >= end) return false;
+        std::this_thread::sleep_for(1ms);
+      }
+    }
+    while (!sender_->flushed()) {
+      if (Clock::now() >= end) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
+  }
+
   std::string client_;
   std::vector<std::uint32_t> before_;  // what arrived before the program quit
   std::unique_ptr<jacktest::Receiver> receiver_;
+  std::unique_ptr<jacktest::Sender> sender_;
 };
 
 class JackKeyboard : public Keyboard {
@@ -89,6 +118,21 @@ class JackBackend : public Backend {
     const std::string a = from.portName();
     const std::string b = to.portName();
     return (remove ? jack_disconnect(c, a.c_str(), b.c_str()) : jack_connect(c, a.c_str(), b.c_str())) == 0;
+  }
+  std::vector<std::string> portsOf(const std::string& clientName) override {
+    std::vector<std::string> names;
+    jack_client_t* observer = jacktest::openClient("rv-contract-observer");
+    if (observer == nullptr) {
+      ADD_FAILURE() << "the observing JACK client did not start";
+      return names;
+    }
+    if (const char** ports = jack_get_ports(observer, nullptr, nullptr, 0)) {
+      for (const char** p = ports; *p != nullptr; ++p)
+        if (std::string_view(*p).starts_with(clientName + ":")) names.emplace_back(*p);
+      jack_free(ports);
+    }
+    jack_client_close(observer);
+    return names;
   }
   MidiResult portGoneResult() const override { return JackService::kPortGone; }
   ::testing::AssertionResult saysPortGone(const std::string& text, const std::string& port) const override {

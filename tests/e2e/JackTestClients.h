@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -23,6 +24,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "core/midi/Messages.h"
 
 extern char** environ;
 
@@ -175,11 +178,15 @@ class Receiver {
   std::uint64_t frames_ = 0;
 };
 
-// A JACK client with one MIDI output port, standing in for a keyboard: send() hands short
-// messages to its process callback, which puts them out at the start of the next cycle.
+// A JACK client with one MIDI output port, standing in for a keyboard or for an instrument that
+// sends: send() hands messages to its process callback, which puts them out at the start of the
+// next cycle, as many as the port's buffer takes, the rest in the cycles after. Short messages
+// take the bytes their status says (a clock tick one, a program change two); a SysEx goes out
+// in pieces of kSysExPiece bytes, one event each, as a MIDI interface's driver hands it on.
 class Sender {
  public:
-  static constexpr std::size_t kCapacity = 4096;
+  static constexpr std::size_t kCapacity = 1 << 15;
+  static constexpr std::size_t kSysExPiece = 256;
 
   explicit Sender(const std::string& name, const char* server = nullptr) : mailbox_(kCapacity) {
     client_ = openClient(name, server);
@@ -194,17 +201,15 @@ class Sender {
   Sender& operator=(const Sender&) = delete;
 
   bool ok() const { return client_ != nullptr; }
+  // True once the client has noticed that its server went away.
+  bool serverGone() const { return gone_.load(); }
   jack_client_t* client() const { return client_; }
   std::string portName() const { return client_ ? jack_port_name(port_) : std::string(); }
 
-  // Three-byte messages; false when the mailbox is full.
-  bool send(std::uint32_t message) {
-    const std::size_t w = written_.load(std::memory_order_relaxed);
-    if (w >= kCapacity) return false;
-    mailbox_[w] = message;
-    written_.store(w + 1, std::memory_order_release);
-    return true;
-  }
+  // A short message, channel or system; false when the mailbox is full or it is none.
+  bool send(std::uint32_t message) { return shortMessageBytes(message) > 0 && post(message); }
+  // A SysEx of `bytes` bytes in all (0xF0, data, 0xF7), after what was sent before it.
+  bool sendSysEx(std::size_t bytes) { return bytes >= 2 && post(kSysExTag | bytes); }
   // Waits until two more cycles have begun: JACK makes a connection change visible at the
   // start of a cycle, so after this the graph shows every change made before the call.
   void settle() const {
@@ -223,6 +228,16 @@ class Sender {
   }
 
  private:
+  static constexpr std::uint64_t kSysExTag = 1ull << 40;
+
+  bool post(std::uint64_t entry) {
+    const std::size_t w = written_.load(std::memory_order_relaxed);
+    if (w - sent_.load(std::memory_order_acquire) >= kCapacity) return false;
+    mailbox_[w % kCapacity] = entry;
+    written_.store(w + 1, std::memory_order_release);
+    return true;
+  }
+
   static int process(jack_nframes_t nframes, void* arg) {
     auto& self = *static_cast<Sender*>(arg);
     self.cycles_.fetch_add(1);
@@ -231,21 +246,45 @@ class Sender {
     const std::size_t w = self.written_.load(std::memory_order_acquire);
     std::size_t s = self.sent_.load(std::memory_order_relaxed);
     for (; s < w; ++s) {
-      jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, 3);
+      const std::uint64_t entry = self.mailbox_[s % kCapacity];
+      if (entry & kSysExTag) {
+        if (!self.putSysEx(buffer, entry & ~kSysExTag)) break;
+        continue;
+      }
+      const auto message = static_cast<std::uint32_t>(entry);
+      const auto size = static_cast<std::size_t>(shortMessageBytes(message));
+      jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, size);
       if (data == nullptr) break;
-      for (int b = 0; b < 3; ++b) data[b] = static_cast<jack_midi_data_t>((self.mailbox_[s] >> (8 * b)) & 0xFF);
+      for (std::size_t b = 0; b < size; ++b) data[b] = static_cast<jack_midi_data_t>((message >> (8 * b)) & 0xFF);
     }
     self.sent_.store(s, std::memory_order_release);
     return 0;
   }
 
+  // Puts out the SysEx's next pieces; true once the last has gone out.
+  bool putSysEx(void* buffer, std::size_t total) {
+    while (sysExDone_ < total) {
+      const std::size_t size = std::min(kSysExPiece, total - sysExDone_);
+      jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, size);
+      if (data == nullptr) return false;
+      for (std::size_t b = 0; b < size; ++b) {
+        const std::size_t at = sysExDone_ + b;
+        data[b] = at == 0 ? 0xF0 : at == total - 1 ? 0xF7 : static_cast<jack_midi_data_t>(at % 0x7F);
+      }
+      sysExDone_ += size;
+    }
+    sysExDone_ = 0;
+    return true;
+  }
+
   jack_client_t* client_ = nullptr;
   jack_port_t* port_ = nullptr;
   std::atomic<bool> gone_{false};
-  std::vector<std::uint32_t> mailbox_;
+  std::vector<std::uint64_t> mailbox_;
   std::atomic<std::size_t> written_{0};
   std::atomic<std::size_t> sent_{0};
   std::atomic<std::size_t> cycles_{0};
+  std::size_t sysExDone_ = 0;  // the process callback's: bytes of the current SysEx put out
 };
 
 // A JACK server of its own, started with a unique name and stopped or killed by its process id:
