@@ -19,6 +19,7 @@
 #include "platform/midi/alsa/AlsaSeqService.h"
 #include "alsa/AlsaVmSupport.h"
 #include "contract/AlsaBackend.h"
+#include "contract/Follower.h"
 #include "contract/MidiContract.h"
 
 namespace rotavox {
@@ -169,6 +170,39 @@ TEST_F(AlsaLive, CardRemovedWithMessagesQueuedFailsClearlyAndComesBackOnTheNextL
   ASSERT_TRUE(again.waitFor(1, 5s)) << "the card plugged in again does not play";
   EXPECT_EQ(again.messages(), std::vector<std::uint32_t>{controlChange(0, 74, 99)});
   link.SwitchMidiOut("close");
+}
+
+// The followed port's card is removed, as when a USB cable is pulled: the receiver hears of it
+// once, nothing reaches it afterwards, and the card plugged in again can be followed again.
+TEST_F(AlsaLive, AFollowedCardThatIsRemovedIsReportedOnceAndCanBeFollowedAgain) {
+  contract::Follower follower;
+  ASSERT_EQ(service->followIn(findInput(*service, virmidiPortName(1)), follower), kMidiOk);
+  ASSERT_TRUE(writeRawMidi(rawMidiPath(1), {controlChange(0, 7, 1)}));
+  ASSERT_TRUE(follower.waitFor(1, 5s));
+
+  auto unplug = std::async(std::launch::async, [] {
+    return writeSysfs(std::string(kCardDriver) + "/unbind", kCardDevice);
+  });
+  ASSERT_EQ(unplug.wait_for(20s), std::future_status::ready) << "removing the followed card hangs";
+  ASSERT_TRUE(unplug.get());
+  ASSERT_TRUE(waitForCard(false));
+  EXPECT_TRUE(follower.waitForGone(5s)) << "the card's removal was not reported";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(follower.goneCount(), 1);
+  service->stopFollowing();
+  follower.stopped();
+  EXPECT_EQ(follower.lateCalls(), 0);
+
+  std::string text;
+  ASSERT_TRUE(runCommand("rmmod snd-virmidi", &text)) << text;
+  ASSERT_TRUE(runCommand("modprobe snd-virmidi", &text)) << text;
+  ASSERT_TRUE(waitForCard(true));
+  contract::Follower again;
+  ASSERT_EQ(service->followIn(findInput(*service, virmidiPortName(1)), again), kMidiOk);
+  ASSERT_TRUE(writeRawMidi(rawMidiPath(1), {controlChange(0, 7, 2)}));
+  ASSERT_TRUE(again.waitFor(1, 5s)) << "the card plugged in again cannot be followed";
+  EXPECT_EQ(again.messages(), std::vector<std::uint32_t>{controlChange(0, 7, 2)});
+  service->stopFollowing();
 }
 
 // ---- A receiver without room ------------------------------------------------------------------
