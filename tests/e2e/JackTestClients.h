@@ -180,13 +180,16 @@ class Receiver {
 
 // A JACK client with one MIDI output port, standing in for a keyboard or for an instrument that
 // sends: send() hands messages to its process callback, which puts them out at the start of the
-// next cycle, as many as the port's buffer takes, the rest in the cycles after. Short messages
-// take the bytes their status says (a clock tick one, a program change two); a SysEx goes out
-// in pieces of kSysExPiece bytes, one event each, as a MIDI interface's driver hands it on.
+// next cycle, up to kPerCycle of them (and no more than the port's buffer takes), the rest in
+// the cycles after. Short messages take the bytes their status says (a clock tick one, a program
+// change two); a SysEx goes out in pieces of kSysExPiece bytes, one event each, as a MIDI
+// interface's driver hands it on. PipeWire's JACK (0.3.65, 1024 frames a cycle) carries about a
+// thousand events from one client to another in a cycle; of a cycle of 2048 nothing arrives.
 class Sender {
  public:
   static constexpr std::size_t kCapacity = 1 << 15;
   static constexpr std::size_t kSysExPiece = 256;
+  static constexpr std::size_t kPerCycle = 256;
 
   explicit Sender(const std::string& name, const char* server = nullptr) : mailbox_(kCapacity) {
     client_ = openClient(name, server);
@@ -245,7 +248,8 @@ class Sender {
     jack_midi_clear_buffer(buffer);
     const std::size_t w = self.written_.load(std::memory_order_acquire);
     std::size_t s = self.sent_.load(std::memory_order_relaxed);
-    for (; s < w; ++s) {
+    self.events_ = 0;
+    for (; s < w && self.events_ < kPerCycle; ++s, ++self.events_) {
       const std::uint64_t entry = self.mailbox_[s % kCapacity];
       if (entry & kSysExTag) {
         if (!self.putSysEx(buffer, entry & ~kSysExTag)) break;
@@ -264,6 +268,7 @@ class Sender {
   // Puts out the SysEx's next pieces; true once the last has gone out.
   bool putSysEx(void* buffer, std::size_t total) {
     while (sysExDone_ < total) {
+      if (++events_ > kPerCycle) return false;
       const std::size_t size = std::min(kSysExPiece, total - sysExDone_);
       jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, size);
       if (data == nullptr) return false;
@@ -285,6 +290,7 @@ class Sender {
   std::atomic<std::size_t> sent_{0};
   std::atomic<std::size_t> cycles_{0};
   std::size_t sysExDone_ = 0;  // the process callback's: bytes of the current SysEx put out
+  std::size_t events_ = 0;     // the process callback's: events put out in this cycle
 };
 
 // A JACK server of its own, started with a unique name and stopped or killed by its process id:
