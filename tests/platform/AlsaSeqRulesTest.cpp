@@ -1,3 +1,4 @@
+#include "platform/midi/alsa/AlsaSeqEventRules.h"
 #include "platform/midi/alsa/AlsaSeqRules.h"
 #include "platform/midi/alsa/UsbIdentity.h"
 

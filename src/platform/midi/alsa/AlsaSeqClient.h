@@ -22,6 +22,7 @@
 #include "platform/midi/PacedSender.h"
 #include "platform/midi/ReceiverSlot.h"
 #include "platform/midi/ThruLinks.h"
+#include "platform/midi/alsa/AlsaSeqEventRules.h"
 #include "platform/midi/alsa/AlsaSeqRules.h"
 #include "platform/midi/alsa/AlsaSeqSender.h"
 #include "platform/midi/alsa/UsbIdentity.h"
