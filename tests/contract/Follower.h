@@ -69,7 +69,6 @@ class Follower final : public MidiReceiver {
   int goneCount() const { return gone_.load(); }
   // Calls after stopFollowing() returned, and messages after the news of a gone port.
   int lateCalls() const { return late_.load(); }
-  std::uint64_t lost() const { return queue_.lost(); }
 
  private:
   ReceiveQueue queue_;

@@ -56,8 +56,6 @@ class ReceiverSlot {
     return receiver != nullptr;
   }
 
-  bool attached() const noexcept { return receiver_.load(std::memory_order_acquire) != nullptr; }
-
  private:
   std::atomic<MidiReceiver*> receiver_{nullptr};
   std::atomic<int> users_{0};
