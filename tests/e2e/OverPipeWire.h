@@ -6,6 +6,7 @@
 // a test program starts itself again with the loader pointed at PipeWire's libjack, the runtime
 // folder of the PipeWire that scripts/test started, and no jackd server named.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,6 +26,9 @@ inline void startOverPipeWireWhenAsked(char** argv) {
   if (path != nullptr && std::string_view(path).substr(0, dir.size()) == dir) return;  // started so
   const std::string libraries = path != nullptr && *path != '\0' ? dir + ":" + path : dir;
   setenv("LD_LIBRARY_PATH", libraries.c_str(), 1);
+  // The folder where scripts/test runs its PipeWire; without it the tests that start a daemon of
+  // their own still find a place for its socket.
+  ::mkdir(ROTAVOX_PIPEWIRE_RUNTIME_DIR, 0700);
   setenv("XDG_RUNTIME_DIR", ROTAVOX_PIPEWIRE_RUNTIME_DIR, 1);
   // PipeWire's JACK keeps the memory of its ports to the end of the process.
   const char* lsan = std::getenv("LSAN_OPTIONS");
