@@ -76,8 +76,15 @@ TEST_F(JackE2E, VirtualPortWaitsUnconnectedForOtherProgramsToConnect) {
   ASSERT_EQ(service->openOut(static_cast<int>(service->outDeviceCount()), out), kMidiOk);
   const std::string own = service->ownPortName(out);
   ASSERT_EQ(own.rfind(service->clientName() + ":", 0), 0u) << own;
+  // jackd registers a port before the call returns; PipeWire's JACK tells the other clients of
+  // it a little later.
+  const auto visibleBy = std::chrono::steady_clock::now() + (jacktest::overPipeWire() ? 2s : 0s);
   jack_port_t* port = jack_port_by_name(receiver->client(), own.c_str());
-  ASSERT_NE(port, nullptr);
+  while (port == nullptr && std::chrono::steady_clock::now() < visibleBy) {
+    std::this_thread::sleep_for(5ms);
+    port = jack_port_by_name(receiver->client(), own.c_str());
+  }
+  ASSERT_NE(port, nullptr) << own << " is not visible to another client";
   EXPECT_EQ(jack_port_connected(port), 0);
 
   ASSERT_EQ(jack_connect(receiver->client(), own.c_str(), receiver->portName().c_str()), 0);
