@@ -185,13 +185,15 @@ class Receiver {
 // change two); a SysEx goes out in pieces of kSysExPiece bytes, one event each, as a MIDI
 // interface's driver hands it on. PipeWire's JACK (0.3.65, 1024 frames a cycle) carries about a
 // thousand events from one client to another in a cycle; of a cycle of 2048 nothing arrives.
+// It keeps when each message went out: the time of its cycle, in which the ports it is connected
+// to get it.
 class Sender {
  public:
   static constexpr std::size_t kCapacity = 1 << 15;
   static constexpr std::size_t kSysExPiece = 256;
   static constexpr std::size_t kPerCycle = 256;
 
-  explicit Sender(const std::string& name, const char* server = nullptr) : mailbox_(kCapacity) {
+  explicit Sender(const std::string& name, const char* server = nullptr) : mailbox_(kCapacity), sentAt_(kCapacity) {
     client_ = openClient(name, server);
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
@@ -222,6 +224,12 @@ class Sender {
   }
   // True once everything handed to send() has gone out.
   bool flushed() const { return sent_.load(std::memory_order_acquire) == written_.load(std::memory_order_acquire); }
+  // When the message handed over `index`-th (0 first) went out; only for one that has, and until
+  // kCapacity later ones have.
+  Clock::time_point sentAt(std::size_t index) const {
+    if (index >= sent_.load(std::memory_order_acquire)) return {};
+    return sentAt_[index % kCapacity];
+  }
 
   // A client whose server went away is left alone: closing it can crash libjack once a
   // server of the same name runs again.
@@ -248,9 +256,11 @@ class Sender {
     jack_midi_clear_buffer(buffer);
     const std::size_t w = self.written_.load(std::memory_order_acquire);
     std::size_t s = self.sent_.load(std::memory_order_relaxed);
+    const Clock::time_point now = s < w ? Clock::now() : Clock::time_point{};
     self.events_ = 0;
     for (; s < w && self.events_ < kPerCycle; ++s, ++self.events_) {
       const std::uint64_t entry = self.mailbox_[s % kCapacity];
+      self.sentAt_[s % kCapacity] = now;
       if (entry & kSysExTag) {
         if (!self.putSysEx(buffer, entry & ~kSysExTag)) break;
         continue;
@@ -286,6 +296,7 @@ class Sender {
   jack_port_t* port_ = nullptr;
   std::atomic<bool> gone_{false};
   std::vector<std::uint64_t> mailbox_;
+  std::vector<Clock::time_point> sentAt_;
   std::atomic<std::size_t> written_{0};
   std::atomic<std::size_t> sent_{0};
   std::atomic<std::size_t> cycles_{0};
