@@ -125,7 +125,7 @@ TEST_P(MidiContract, CloseReturnsWithTheQueueStillGoingOutAndAReopenSendsAfterIt
   expected.insert(expected.end(), sweep.begin(), sweep.end());
   EXPECT_GE(service->pendingMessages(), left) << "the closed output's messages no longer count";
   link.SwitchMidiOut("close");
-  ASSERT_TRUE(synth->waitFor(expected.size(), 60s)) << "only " << synth->count() << " arrived";
+  ASSERT_TRUE(synth->waitFor(expected.size(), 60s)) << firstDifference(synth->messages(), expected);
   synth->settle();
   EXPECT_EQ(firstDifference(synth->messages(), expected), "");
   EXPECT_TRUE(allSent(5s));

@@ -146,6 +146,34 @@ TEST_F(JackE2E, EveryFailureHasACodeAndAText) {
   }
 }
 
+// A receiver that spends part of each cycle before reading its input still gets the last
+// messages of each closed output: the port is disconnected only after it has read them.
+TEST_F(JackE2E, ASlowReceiverGetsTheLastMessagesOfEachClosedOutput) {
+  Receiver slow("rv-slow-receiver", nullptr, Receiver::kCapacity, 5ms);
+  ASSERT_TRUE(slow.ok());
+  const int device = findOutput(*service, slow.portName());
+  ASSERT_GE(device, 0);
+  std::vector<std::uint32_t> sent;
+  for (int round = 0; round < 5; ++round) {
+    MidiHandle out = kNoMidiHandle;
+    ASSERT_EQ(service->openOut(device, out), kMidiOk);
+    const std::string own = service->ownPortName(out);
+    for (std::uint32_t m : contract::controlChanges(60, round * 60)) {
+      ASSERT_EQ(service->sendShort(out, m), kMidiOk);
+      sent.push_back(m);
+    }
+    ASSERT_EQ(service->closeOut(out), kMidiOk);
+    // The next opening would take this output back while it still sends: wait until it is gone.
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (jack_port_by_name(slow.client(), own.c_str()) != nullptr && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_TRUE(slow.waitFor(sent.size(), 3s)) << "only " << slow.count() << " of " << sent.size() << " arrived";
+  std::vector<std::uint32_t> got;
+  for (const Receiver::Event& e : slow.events()) got.push_back(e.shortMessage());
+  EXPECT_EQ(contract::firstDifference(got, sent), "");
+}
+
 // The server stops while an output holds more than its queue's ring.
 struct ServerEnd {
   const char* name;

@@ -86,8 +86,10 @@ class Receiver {
   };
   static constexpr std::size_t kCapacity = 1 << 17;
 
-  explicit Receiver(const std::string& name, const char* server = nullptr, std::size_t capacity = kCapacity)
-      : events_(capacity) {
+  // `work`: time spent in each cycle before the input is read, as a sound generator spends it.
+  explicit Receiver(const std::string& name, const char* server = nullptr, std::size_t capacity = kCapacity,
+                    std::chrono::microseconds work = {})
+      : events_(capacity), work_(work) {
     client_ = openClient(name, server);
     if (client_ == nullptr) return;
     port_ = jack_port_register(client_, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
@@ -137,6 +139,7 @@ class Receiver {
  private:
   static int process(jack_nframes_t nframes, void* arg) {
     auto& self = *static_cast<Receiver*>(arg);
+    if (self.work_.count() > 0) std::this_thread::sleep_for(self.work_);
     const jack_nframes_t start = jack_last_frame_time(self.client_);
     if (!self.running_) {
       self.frames_ = 0;
@@ -173,6 +176,7 @@ class Receiver {
   std::vector<Event> events_;
   std::atomic<std::size_t> count_{0};
   std::atomic<std::size_t> overflow_{0};
+  std::chrono::microseconds work_;
   bool running_ = false;
   jack_nframes_t last_ = 0;
   std::uint64_t frames_ = 0;

@@ -216,8 +216,17 @@ bool JackClient::care() {
       switch (out->stage) {
         case JackOutputStage::Open: break;
         case JackOutputStage::Closing:
-          if (out->queue().size() == 0 || out->gone.load()) {
+          if (out->gone.load()) {
             out->stage = JackOutputStage::Disconnected;  // from here on no reopening takes it back
+            toDisconnect.push_back(out);
+          } else if (out->queue().size() == 0) {
+            out->stage = JackOutputStage::Drained;
+            out->passesToEnd = rt->passesBegun() + 1;
+          }
+          break;
+        case JackOutputStage::Drained:
+          if (ended >= out->passesToEnd || out->gone.load()) {
+            out->stage = JackOutputStage::Disconnected;
             toDisconnect.push_back(out);
           }
           break;
@@ -235,10 +244,11 @@ bool JackClient::care() {
     }
   }
   for (const std::shared_ptr<JackOutput>& out : toDisconnect) {
-    // The last messages are in the buffer of the cycle under way and reach the receiver in it;
-    // a disconnection takes effect at the start of a cycle. Until two passes begun after it
-    // have ended, the callback keeps clearing the buffer, so that no cycle hands the receiver
-    // the old buffer a second time.
+    // The last messages went out in a pass that has ended, and one more pass has ended since,
+    // so the receiver has read them: PipeWire's JACK may take a disconnection into effect in
+    // the middle of a cycle, before the receiver reads what the pass under way wrote. Until two
+    // passes begun after it have ended, the callback keeps clearing the buffer, so that no
+    // cycle hands the receiver the old buffer a second time.
     jack_port_disconnect(client, out->port);
     const std::lock_guard<std::mutex> lock(mu);
     out->passesToEnd = rt->passesBegun() + 2;

@@ -21,6 +21,8 @@ namespace rotavox {
 enum class JackOutputStage {
   Open,          // takes messages
   Closing,       // takes none; what is queued still goes out
+  Drained,       // the queue is empty; disconnected once the pass that took its last messages
+                 // and the one after it have ended
   Disconnected,  // everything went out and the port was disconnected; the process callback
                  // clears its buffer until the disconnection has surely taken effect
   Unslotted,     // out of the process callback's slots; unregistered once the passes that
@@ -44,7 +46,7 @@ struct JackOutput {
   PacedQueue paced;  // its consumer side is the process thread's
   std::atomic<bool> gone{false};
   JackOutputStage stage = JackOutputStage::Open;  // under the client's lock
-  std::uint64_t passesToEnd = 0;  // for Disconnected and Unslotted: passes that must have ended
+  std::uint64_t passesToEnd = 0;  // for Drained, Disconnected and Unslotted: passes that must have ended
 };
 
 }  // namespace rotavox

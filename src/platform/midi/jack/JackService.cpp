@@ -137,7 +137,8 @@ MidiResult JackService::openOut(int device, MidiHandle& handle) {
     // so what this opening sends comes after what it still holds.
     for (auto it = d.closed.begin(); it != d.closed.end(); ++it) {
       const std::shared_ptr<JackOutput> out = *it;
-      if (out->stage != JackOutputStage::Closing || out->gone.load() || out->targetName != target.name) continue;
+      const bool sending = out->stage == JackOutputStage::Closing || out->stage == JackOutputStage::Drained;
+      if (!sending || out->gone.load() || out->targetName != target.name) continue;
       out->stage = JackOutputStage::Open;
       out->handle = d.nextHandle++;
       d.outputs[out->handle] = out;
