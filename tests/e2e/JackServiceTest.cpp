@@ -147,8 +147,9 @@ TEST_F(JackE2E, EveryFailureHasACodeAndAText) {
 }
 
 // A receiver that spends part of each cycle before reading its input still gets the last
-// messages of each closed output: the port is disconnected only after it has read them.
-TEST_F(JackE2E, ASlowReceiverGetsTheLastMessagesOfEachClosedOutput) {
+// messages of each closed output, and of the program that ends once nothing is queued: the
+// port is disconnected, and the client closed, only after it has read them.
+TEST_F(JackE2E, ASlowReceiverGetsTheLastMessagesOfEachClosedOutputAndOfTheEnd) {
   Receiver slow("rv-slow-receiver", nullptr, Receiver::kCapacity, 5ms);
   ASSERT_TRUE(slow.ok());
   const int device = findOutput(*service, slow.portName());
@@ -168,6 +169,15 @@ TEST_F(JackE2E, ASlowReceiverGetsTheLastMessagesOfEachClosedOutput) {
     while (jack_port_by_name(slow.client(), own.c_str()) != nullptr && std::chrono::steady_clock::now() < end)
       std::this_thread::sleep_for(5ms);
   }
+  MidiHandle out = kNoMidiHandle;
+  ASSERT_EQ(service->openOut(device, out), kMidiOk);
+  for (std::uint32_t m : contract::controlChanges(60, 300)) {
+    ASSERT_EQ(service->sendShort(out, m), kMidiOk);
+    sent.push_back(m);
+  }
+  const auto end = std::chrono::steady_clock::now() + 5s;
+  while (service->pendingMessages() > 0 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+  service.reset();  // as the program ends once nothing is queued
   ASSERT_TRUE(slow.waitFor(sent.size(), 3s)) << "only " << slow.count() << " of " << sent.size() << " arrived";
   std::vector<std::uint32_t> got;
   for (const Receiver::Event& e : slow.events()) got.push_back(e.shortMessage());

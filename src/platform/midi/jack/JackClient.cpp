@@ -23,6 +23,8 @@ std::map<std::string, int> hangingOpens;
 // How often the JACK thread looks after closed outputs and waiting messages while there are
 // any: a message leaves the wire about every millisecond, the ring holds many seconds of them.
 constexpr std::chrono::milliseconds kCareInterval{5};
+// How long the end waits for the passes that may still carry the last messages.
+constexpr std::chrono::milliseconds kLastPassesLimit{200};
 
 }  // namespace
 
@@ -221,7 +223,7 @@ bool JackClient::care() {
             toDisconnect.push_back(out);
           } else if (out->queue().size() == 0) {
             out->stage = JackOutputStage::Drained;
-            out->passesToEnd = rt->passesBegun() + 1;
+            out->passesToEnd = rt->passesBegun() + 2;
           }
           break;
         case JackOutputStage::Drained:
@@ -244,9 +246,10 @@ bool JackClient::care() {
     }
   }
   for (const std::shared_ptr<JackOutput>& out : toDisconnect) {
-    // The last messages went out in a pass that has ended, and one more pass has ended since,
-    // so the receiver has read them: PipeWire's JACK may take a disconnection into effect in
-    // the middle of a cycle, before the receiver reads what the pass under way wrote. Until two
+    // The last messages went out in a pass that has ended, and two more passes have ended
+    // since, so the receiver has read them: PipeWire's JACK may take a disconnection into
+    // effect in the middle of a cycle, before a receiver that is late in its cycle reads what
+    // the pass under way wrote. Until two
     // passes begun after it have ended, the callback keeps clearing the buffer, so that no
     // cycle hands the receiver the old buffer a second time.
     jack_port_disconnect(client, out->port);
@@ -273,6 +276,9 @@ void JackClient::finish() {
   // started since under the same name has made anew, and libjack crashes. The client's
   // threads have ended with the server, so what stays behind is only its memory.
   if (!gone()) {
+    // The last messages may be in the pass under way: the receiver has read them once two
+    // passes after it have ended too (PipeWire's JACK would drop them with the client).
+    rt->waitEnded(rt->passesBegun() + 2, kLastPassesLimit);
     jack_deactivate(client);
     jack_client_close(client);
   }

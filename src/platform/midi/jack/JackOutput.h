@@ -22,7 +22,7 @@ enum class JackOutputStage {
   Open,          // takes messages
   Closing,       // takes none; what is queued still goes out
   Drained,       // the queue is empty; disconnected once the pass that took its last messages
-                 // and the one after it have ended
+                 // and the two after it have ended
   Disconnected,  // everything went out and the port was disconnected; the process callback
                  // clears its buffer until the disconnection has surely taken effect
   Unslotted,     // out of the process callback's slots; unregistered once the passes that

@@ -34,9 +34,12 @@ std::size_t JackProcess::slotsInUse() const {
 bool JackProcess::stopListening(std::chrono::milliseconds limit) {
   input_.store(nullptr, std::memory_order_seq_cst);
   // A pass that still saw the port began before this look; every later one sees none.
-  const std::uint64_t begun = passesBegun();
+  return waitEnded(passesBegun(), limit);
+}
+
+bool JackProcess::waitEnded(std::uint64_t passes, std::chrono::milliseconds limit) const {
   const auto end = std::chrono::steady_clock::now() + limit;
-  while (passesEnded() < begun) {
+  while (passesEnded() < passes) {
     if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }

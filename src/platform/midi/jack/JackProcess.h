@@ -47,6 +47,8 @@ class JackProcess {
   // Passes of the callback begun (also the number of the current cycle) and ended.
   std::uint64_t passesBegun() const { return passesBegun_.load(std::memory_order_seq_cst); }
   std::uint64_t passesEnded() const { return passesEnded_.load(std::memory_order_seq_cst); }
+  // Returns once `passes` passes have ended, or false after `limit`.
+  bool waitEnded(std::uint64_t passes, std::chrono::milliseconds limit) const;
 
   // From here on the callback reads the events of `port`, the client's own input port, into
   // received().
