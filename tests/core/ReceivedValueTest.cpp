@@ -19,7 +19,6 @@ const Parameter& param(std::string_view control) {
 // value that would come back as another (an offset taken the wrong way, a selector item read
 // in the wrong order, a range cut short) fails here.
 TEST(ReceivedValue, EveryValueAControlSendsComesBackAsItself) {
-  int checked = 0;
   for (const test::SheetRow& r : test::kSheet) {
     SCOPED_TRACE(r.control);
     const Parameter& p = param(r.control);
@@ -29,15 +28,14 @@ TEST(ReceivedValue, EveryValueAControlSendsComesBackAsItself) {
     } else {
       for (int v = r.low; v <= r.high; ++v) shown.push_back(std::to_string(v));
     }
+    EXPECT_GE(shown.size(), 2u) << "a control that shows one value";
     for (const std::string& text : shown) {
       const int byte = test::sheetByte(r, text);
       ASSERT_GE(byte, 0) << text;
       EXPECT_EQ(receivedContent(p, byte), text) << "byte " << byte;
       EXPECT_EQ(readField(p, text).byte, byte) << text;
-      ++checked;
     }
   }
-  EXPECT_EQ(checked, 4753) << "every value of every parameter";
 }
 
 // What a control does with a byte it cannot show: a number beyond its range takes the nearest
