@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/e2e/JackTestClients.h"
+#include "BenchJack.h"
 #include "../tests/ui/TestSupport.h"
 #include "core/midi/Messages.h"
 #include "platform/midi/ReceiveQueue.h"
@@ -283,14 +283,7 @@ BENCHMARK(BM_JackFloodHoldsTheWindow)->Iterations(1)->Unit(benchmark::kMilliseco
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   std::unique_ptr<jacktest::PrivateServer> ownServer;
-  jackThere = jacktest::serverReachable();
-  if (!jackThere) {
-    ownServer = std::make_unique<jacktest::PrivateServer>("rotavox-follow-bench-" + std::to_string(getpid()));
-    jackThere = ownServer->up();
-    if (jackThere) setenv("JACK_DEFAULT_SERVER", ownServer->name(), 1);
-    std::printf(jackThere ? "Started a JACK server of its own: %s\n" : "No JACK server, and %s could not start\n",
-                ownServer->name());
-  }
+  jackThere = reachOrStartJackServer("rotavox-follow-bench", ownServer);
   {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/e2e/JackTestClients.h"
+#include "BenchJack.h"
 #include "core/common/MessagePresenter.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
@@ -246,15 +246,7 @@ bool closeReopenPanic(JackService& service, Receiver& rx, int device) {
 
 int main() {
   std::unique_ptr<jacktest::PrivateServer> ownServer;
-  if (!jacktest::serverReachable()) {
-    ownServer = std::make_unique<jacktest::PrivateServer>("rotavox-bench-" + std::to_string(getpid()));
-    if (!ownServer->up()) {
-      std::fprintf(stderr, "No JACK server runs and jackd could not be started.\n");
-      return 1;
-    }
-    setenv("JACK_DEFAULT_SERVER", ownServer->name(), 1);
-    std::printf("Started a JACK server of its own: %s\n", ownServer->name());
-  }
+  if (!reachOrStartJackServer("rotavox-bench", ownServer)) return 1;
   int status = 0;
   {
     Receiver rx("rv-bench-receiver");

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "../tests/e2e/E2eSupport.h"
+#include "BenchJack.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiLink.h"
 #include "platform/midi/jack/JackService.h"
@@ -113,15 +114,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const double heldSeconds = argc > 1 ? std::atof(argv[1]) : 5.0;
   std::unique_ptr<jacktest::PrivateServer> ownServer;
-  if (!jacktest::serverReachable()) {
-    ownServer = std::make_unique<jacktest::PrivateServer>("rotavox-bench-" + std::to_string(getpid()));
-    if (!ownServer->up()) {
-      std::fprintf(stderr, "No JACK server runs and jackd could not be started.\n");
-      return 1;
-    }
-    setenv("JACK_DEFAULT_SERVER", ownServer->name(), 1);
-    std::printf("Started a JACK server of its own: %s\n", ownServer->name());
-  }
+  if (!reachOrStartJackServer("rotavox-bench", ownServer)) return 1;
   const int status = run(heldSeconds, argc > 2 && std::string(argv[2]) == "tap");
   if (ownServer) ownServer->kill(SIGTERM);
   return status;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/files/PathRule.h"
+#include "core/files/Utf8.h"
 #include "core/midi/Messages.h"
 
 namespace rotavox {
@@ -26,19 +27,6 @@ char32_t lowerLetter(char32_t c) {
   if (c >= 0x410 && c <= 0x42F) return c + 0x20;                // Cyrillic
   if (c >= 0x400 && c <= 0x40F) return c + 0x50;
   return c;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -65,28 +53,16 @@ SoundEntry entryOf(std::string file) {
 std::string foldCase(std::string_view s) {
   std::string out;
   out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    const auto byte = static_cast<unsigned char>(s[i]);
-    if (byte < 0x80) {
-      out += static_cast<char>(lowerLetter(byte));
-      ++i;
+  while (!s.empty()) {
+    char32_t c = 0;
+    const std::size_t length = utf8CharAt(s, c);
+    if (length == 0) {
+      out += s.front();  // not a character: copied as it is
+      s.remove_prefix(1);
       continue;
     }
-    // Only two- and three-byte characters hold letters that fold; the rest is copied.
-    const std::size_t length = (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3 : 1;
-    bool whole = i + length <= s.size() && length > 1;
-    char32_t c = length == 2 ? (byte & 0x1F) : (byte & 0x0F);
-    for (std::size_t k = 1; whole && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(s[i + k]);
-      whole = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (whole && c >= (length == 2 ? 0x80u : 0x800u)) {
-      appendUtf8(out, lowerLetter(c));
-      i += length;
-    } else {
-      out += s[i++];
-    }
+    appendUtf8(out, lowerLetter(c));
+    s.remove_prefix(length);
   }
   return out;
 }

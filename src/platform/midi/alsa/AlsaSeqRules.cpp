@@ -10,14 +10,14 @@
 
 namespace rotavox::alsaseq {
 
-namespace {
-
 std::string_view trimmed(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
+
+namespace {
 
 const char* directionWord(Direction direction) { return direction == Direction::Output ? "output" : "input"; }
 

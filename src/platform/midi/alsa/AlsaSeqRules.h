@@ -107,6 +107,9 @@ struct UsbIdentity {
   std::optional<std::uint16_t> release;  // bcdDevice
 };
 
+// The text without the blanks and line ends around it.
+std::string_view trimmed(std::string_view text);
+
 // "1.2.8" -> 0x010208, the layout of alsa-lib's own version number.
 std::optional<std::uint32_t> parseLibraryVersion(std::string_view text);
 

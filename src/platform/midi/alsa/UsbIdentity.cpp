@@ -8,13 +8,6 @@ namespace rotavox::alsaseq {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // The first line or so of a small kernel file; empty when it cannot be read.
 std::string readSmallFile(const std::filesystem::path& path) {
   std::ifstream in(path);
