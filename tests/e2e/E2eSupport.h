@@ -1,9 +1,12 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/common/MessagePresenter.h"
@@ -32,6 +35,16 @@ using contract::findInput;
 using contract::findOutput;
 using contract::firstDifference;
 using contract::panicSweep;
+
+// Polls `holds` until it is true; false once `limit` has passed (a limit of 0 looks once).
+inline bool becomes(const std::function<bool()>& holds, std::chrono::steady_clock::duration limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!holds()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
 
 // Whether the sender's port is connected to the named port, as the server sees it once the
 // changes made so far have taken effect.

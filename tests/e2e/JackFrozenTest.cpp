@@ -123,19 +123,9 @@ TEST_F(JackFrozen, EveryCallReturnsAndTheServerCountsAsGone) {
   }));
 }
 
-// Polls `holds` until it is true; false after the limit.
-bool becomes(const std::function<bool()>& holds, std::chrono::seconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!holds()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
-
-// Messages wait and the server stops, with no call made to it: after the waiting limit it
-// counts as not answering (the program stops waiting for the queue); once it goes on, it
-// answers again and every message goes out once.
+// The server stops in the middle of a Panic, with no call made to it: after the waiting limit
+// it counts as not answering (the program stops waiting for the queue); once it goes on, it
+// answers again and every message goes out once: nothing lost, nothing twice.
 TEST_F(JackFrozen, AStoppedServerWithMessagesWaitingDoesNotAnswerUntilItGoesOn) {
   ROTAVOX_SKIP_SERVER_END_OVER_PIPEWIRE();
   MidiHandle out = kNoMidiHandle;
@@ -143,31 +133,13 @@ TEST_F(JackFrozen, AStoppedServerWithMessagesWaitingDoesNotAnswerUntilItGoesOn) 
   const std::string own = service->ownPortName(out);
   const std::vector<std::uint32_t> sweep = panicSweep();
   for (std::uint32_t m : sweep) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
+  std::this_thread::sleep_for(300ms);  // part of the sweep has gone out
   server->freeze();
-  EXPECT_TRUE(becomes([&] { return !service->answering(); })) << "a stopped server counts as answering";
+  EXPECT_TRUE(becomes([&] { return !service->answering(); }, 10s)) << "a stopped server counts as answering";
   EXPECT_GT(service->pendingMessages(), 0u);
   server->resume();
-  EXPECT_TRUE(becomes([&] { return service->answering(); })) << "the server goes on, but counts as not answering";
+  EXPECT_TRUE(becomes([&] { return service->answering(); }, 10s)) << "the server goes on, but counts as not answering";
   EXPECT_FALSE(service->systemGone());
-  ASSERT_EQ(service->closeOut(out), kMidiOk);
-  settle(*service, *receiver, {own}, 30s);
-  const std::vector<std::uint32_t> got = received(*receiver);
-  EXPECT_EQ(got, sweep) << firstDifference(got, sweep);
-}
-
-// The server stops for a while in the middle of a Panic and goes on: nothing is lost, and
-// nothing comes twice.
-TEST_F(JackFrozen, AResumedServerDeliversEachMessageOnce) {
-  ROTAVOX_SKIP_SERVER_END_OVER_PIPEWIRE();
-  MidiHandle out = kNoMidiHandle;
-  ASSERT_EQ(service->openOut(findOutput(*service, receiver->portName()), out), kMidiOk);
-  const std::string own = service->ownPortName(out);
-  const std::vector<std::uint32_t> sweep = panicSweep();
-  for (std::uint32_t m : sweep) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
-  std::this_thread::sleep_for(300ms);
-  server->freeze();
-  std::this_thread::sleep_for(300ms);
-  server->resume();
   ASSERT_EQ(service->closeOut(out), kMidiOk);
   settle(*service, *receiver, {own}, 30s);
   const std::vector<std::uint32_t> got = received(*receiver);

@@ -78,13 +78,10 @@ TEST_F(JackE2E, VirtualPortWaitsUnconnectedForOtherProgramsToConnect) {
   ASSERT_EQ(own.rfind(service->clientName() + ":", 0), 0u) << own;
   // jackd registers a port before the call returns; PipeWire's JACK tells the other clients of
   // it a little later.
-  const auto visibleBy = std::chrono::steady_clock::now() + (jacktest::overPipeWire() ? 2s : 0s);
-  jack_port_t* port = jack_port_by_name(receiver->client(), own.c_str());
-  while (port == nullptr && std::chrono::steady_clock::now() < visibleBy) {
-    std::this_thread::sleep_for(5ms);
-    port = jack_port_by_name(receiver->client(), own.c_str());
-  }
-  ASSERT_NE(port, nullptr) << own << " is not visible to another client";
+  jack_port_t* port = nullptr;
+  ASSERT_TRUE(becomes([&] { return (port = jack_port_by_name(receiver->client(), own.c_str())) != nullptr; },
+                      jacktest::overPipeWire() ? 2s : 0s))
+      << own << " is not visible to another client";
   EXPECT_EQ(jack_port_connected(port), 0);
 
   ASSERT_EQ(jack_connect(receiver->client(), own.c_str(), receiver->portName().c_str()), 0);
@@ -100,10 +97,8 @@ TEST_F(JackE2E, VirtualPortWaitsUnconnectedForOtherProgramsToConnect) {
   EXPECT_NE(service->inErrorText(r).find("virtual port"), std::string::npos) << service->inErrorText(r);
   EXPECT_EQ(service->closeOut(out), kMidiOk);
   // The port goes once what it held has gone out, in the background.
-  const auto end = std::chrono::steady_clock::now() + 5s;
-  while (jack_port_by_name(receiver->client(), own.c_str()) != nullptr && std::chrono::steady_clock::now() < end)
-    std::this_thread::sleep_for(5ms);
-  EXPECT_EQ(jack_port_by_name(receiver->client(), own.c_str()), nullptr) << "the own port outlived its close";
+  EXPECT_TRUE(becomes([&] { return jack_port_by_name(receiver->client(), own.c_str()) == nullptr; }, 5s))
+      << "the own port outlived its close";
 }
 
 TEST_F(JackE2E, EveryFailureHasACodeAndAText) {
@@ -165,9 +160,7 @@ TEST_F(JackE2E, ASlowReceiverGetsTheLastMessagesOfEachClosedOutputAndOfTheEnd) {
     }
     ASSERT_EQ(service->closeOut(out), kMidiOk);
     // The next opening would take this output back while it still sends: wait until it is gone.
-    const auto end = std::chrono::steady_clock::now() + 5s;
-    while (jack_port_by_name(slow.client(), own.c_str()) != nullptr && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(5ms);
+    becomes([&] { return jack_port_by_name(slow.client(), own.c_str()) == nullptr; }, 5s);
   }
   MidiHandle out = kNoMidiHandle;
   ASSERT_EQ(service->openOut(device, out), kMidiOk);
@@ -175,8 +168,7 @@ TEST_F(JackE2E, ASlowReceiverGetsTheLastMessagesOfEachClosedOutputAndOfTheEnd) {
     ASSERT_EQ(service->sendShort(out, m), kMidiOk);
     sent.push_back(m);
   }
-  const auto end = std::chrono::steady_clock::now() + 5s;
-  while (service->pendingMessages() > 0 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+  becomes([&] { return service->pendingMessages() == 0; }, 5s);
   service.reset();  // as the program ends once nothing is queued
   ASSERT_TRUE(slow.waitFor(sent.size(), 3s)) << "only " << slow.count() << " of " << sent.size() << " arrived";
   std::vector<std::uint32_t> got;
@@ -211,9 +203,7 @@ TEST_P(JackServerEnd, NoCrashNoHangAndClearFailuresAfterwards) {
   EXPECT_GE(service->pendingMessages(), 38000u);
 
   server.kill(GetParam().signal);
-  const auto noticedGone = std::chrono::steady_clock::now() + 10s;
-  while (service->alive() && std::chrono::steady_clock::now() < noticedGone) std::this_thread::sleep_for(1ms);
-  EXPECT_FALSE(service->alive());
+  EXPECT_TRUE(becomes([&] { return !service->alive(); }, 10s)) << "the service did not notice its server end";
   EXPECT_TRUE(service->systemGone());
   EXPECT_EQ(service->pendingMessages(), 0u) << "messages for a server that went away still count";
 
@@ -229,9 +219,7 @@ TEST_P(JackServerEnd, NoCrashNoHangAndClearFailuresAfterwards) {
 
   // The server comes back under the same name before the program ends. The test's own
   // client must have noticed the end first, or closing it would crash libjack.
-  const auto noticed = std::chrono::steady_clock::now() + 10s;
-  while (!receiver->serverGone() && std::chrono::steady_clock::now() < noticed) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(receiver->serverGone());
+  ASSERT_TRUE(becomes([&] { return receiver->serverGone(); }, 10s));
   ASSERT_TRUE(server.restart());
   EXPECT_FALSE(service->alive());
   auto ending = std::async(std::launch::async, [&] {

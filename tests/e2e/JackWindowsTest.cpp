@@ -83,10 +83,7 @@ TEST(JackWindows, AfterTheServerIsBackOpeningTheSettingsDialogIsEnough) {
 
   server.kill(SIGKILL);
   // Every client must have noticed the end before a server of the same name comes up.
-  const auto noticed = std::chrono::steady_clock::now() + 10s;
-  while ((!instrument->serverGone() || !link.service().systemGone()) && std::chrono::steady_clock::now() < noticed)
-    std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(instrument->serverGone() && link.service().systemGone());
+  ASSERT_TRUE(becomes([&] { return instrument->serverGone() && link.service().systemGone(); }, 10s));
   instrument.reset();
   ASSERT_TRUE(server.restart());
   instrument = std::make_unique<Receiver>("rv-instrument", server.name());
@@ -221,9 +218,7 @@ TEST(JackWindows, AFrozenServerNeverFreezesTheWindow) {
 
   // Once the server has answered what it was asked, opening the settings dialog is enough.
   server.resume();
-  const auto answered = std::chrono::steady_clock::now() + 10s;
-  while (!link.service().answering() && std::chrono::steady_clock::now() < answered)
-    std::this_thread::sleep_for(10ms);
+  becomes([&] { return link.service().answering(); }, 10s);
   window.Menu_Midisettings_Click();
   EXPECT_EQ(link.service().systemName(), "JACK");
   program.chooseAndClose(instrument->portName());
