@@ -8,10 +8,18 @@ std::string soundFilePath(std::string_view folder, std::string_view name, char s
   if (name.size() >= kSoundFileExtension.size() &&
       name.substr(name.size() - kSoundFileExtension.size()) == kSoundFileExtension)
     name.remove_suffix(kSoundFileExtension.size());
+  return joinPath(folder, name, separator) + std::string(kSoundFileExtension);
+}
+
+std::string joinPath(std::string_view folder, std::string_view name, char separator) {
   std::string path(folder);
   if (path.empty() || path.back() != separator) path += separator;
   path += name;
-  path += kSoundFileExtension;
+  return path;
+}
+
+std::string withoutTrailingSeparator(std::string path, char separator) {
+  while (path.size() > 1 && path.back() == separator) path.pop_back();
   return path;
 }
 

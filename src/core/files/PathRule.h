@@ -14,6 +14,13 @@ inline constexpr std::string_view kSoundFilePattern = "*.rvs";
 // ".rvs". "bass" and "bass.rvs" give ".../bass.rvs", "bass.RVS" gives ".../bass.RVS.rvs".
 std::string soundFilePath(std::string_view folder, std::string_view name, char separator = '/');
 
+// The path of `name` in `folder`, with one separator between them (none added when the folder
+// ends in one, as the root does).
+std::string joinPath(std::string_view folder, std::string_view name, char separator = '/');
+
+// A folder path as the lists keep it: without a trailing separator; the root stays "/".
+std::string withoutTrailingSeparator(std::string path, char separator = '/');
+
 // The part of a path after its last separator.
 std::string_view fileNameOf(std::string_view path, char separator = '/');
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/editor/SelectorItems.h"
+#include "ui/common/QtText.h"
 #include "ui/common/ShowOrRaise.h"
 #include "ui/editor/EditorPanel.h"
 #include "ui/editor/MainWindow.h"
@@ -24,8 +25,8 @@ namespace {
 
 // A menu caption shows "&" as the access key; a step's own "&" (in a file name) stays a "&".
 QString menuText(std::string_view lead, std::string_view step) {
-  QString text = QString::fromUtf8(lead.data(), static_cast<qsizetype>(lead.size()));
-  if (!step.empty()) text += " " + QString::fromUtf8(step.data(), static_cast<qsizetype>(step.size())).replace("&", "&&");
+  QString text = qs(lead);
+  if (!step.empty()) text += " " + qs(step).replace("&", "&&");
   return text;
 }
 

@@ -26,7 +26,7 @@ EditorPanel::EditorPanel(AppContext& ctx, QWidget* parent) : QWidget(parent), ct
   }
   for (const Parameter& p : kParameters) {
     QWidget* box = boxes_[index(p.group)] ? static_cast<QWidget*>(boxes_[index(p.group)]) : this;
-    const RowContext rowCtx{*this, ctx_.presenter, ctx_.knob, KnobLastY, EnvClickValue, MainVolume, graphs_, this, box};
+    const RowContext rowCtx{*this, ctx_.presenter, ctx_.knob, KnobLastY, EnvClickValue, MainVolume, graphs_, box};
     rows_[index(p.id)] = makePanelRow(p, rowCtx);
   }
   orderTabs();

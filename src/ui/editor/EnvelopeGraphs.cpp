@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QPainter>
 
+#include "ui/common/QtText.h"
 #include "ui/common/Twips.h"
 #include "ui/editor/EnvelopeLine.h"
 
@@ -28,7 +29,7 @@ EnvelopeGraphArea::EnvelopeGraphArea(ParamGroup envelope, const QRect& place, QW
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setFocusPolicy(Qt::NoFocus);
   setGeometry(place);
-  setAccessibleName(QString::fromUtf8(groupTitle(envelope).data(), static_cast<qsizetype>(groupTitle(envelope).size())) +
+  setAccessibleName(qs(groupTitle(envelope)) +
                     " graph");
   setAccessibleDescription(QString::fromStdString(envelopeInWords(drawn_)));
 }

@@ -12,6 +12,7 @@
 #include "core/editor/ParameterTable.h"
 #include "core/editor/UndoHistory.h"
 #include "core/editor/ValueControls.h"
+#include "ui/common/QtText.h"
 
 class QLabel;
 class QLineEdit;
@@ -30,7 +31,6 @@ QRect gridRect(int x, int y, int w, int h);
 // A number field's size, in grid units.
 inline constexpr int kFieldW = 40, kFieldH = 20;
 
-inline QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // What the rows of the panel ask of the panel: the one sender, the one writer of a knob's
 // step, the bookkeeping of the user's edits and the filter resets.
@@ -58,7 +58,6 @@ struct RowContext {
   std::int16_t& envClickValue;  // the value of the envelope field clicked last
   std::int16_t& mainVolume;     // the last position of the main volume slider, what CC 7 sends
   EnvelopeGraphs& graphs;
-  QWidget* panel;
   QWidget* box;  // the box of the row's group; the panel for a group without one
 };
 

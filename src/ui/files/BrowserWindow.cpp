@@ -11,6 +11,7 @@
 #include <QScrollBar>
 
 #include "core/files/PathRule.h"
+#include "ui/common/QtText.h"
 #include "ui/common/Twips.h"
 #include "ui/files/SoundBrowser.h"
 
@@ -18,12 +19,7 @@ namespace rotavox {
 
 namespace {
 
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-std::string bytesOf(const QVariant& v) {
-  const QByteArray b = v.toByteArray();
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
+std::string bytesOf(const QVariant& v) { return rotavox::bytesOf(v.toByteArray()); }
 
 template <typename W, typename... Args>
 W* named(const char* name, Args&&... args) {
@@ -46,13 +42,13 @@ QVariant SoundListModel::data(const QModelIndex& index, int role) const {
   const bool onPanel = entry.file == onPanel_;
   switch (role) {
     case Qt::DisplayRole: {
-      QString text = (onPanel ? QString::fromUtf8("\u25B6 ") : QString()) + qstr(entry.shown);
-      if (const std::string error = browser_.errorOf(entry.file); !error.empty()) text += QString::fromUtf8("  \u2014 ") + qstr(error);
+      QString text = (onPanel ? QString::fromUtf8("\u25B6 ") : QString()) + qs(entry.shown);
+      if (const std::string error = browser_.errorOf(entry.file); !error.empty()) text += QString::fromUtf8("  \u2014 ") + qs(error);
       return text;
     }
     case Qt::ToolTipRole: {
       const std::string error = browser_.errorOf(entry.file);
-      return qstr(error.empty() ? readableName(entry.file) : error);
+      return qs(error.empty() ? readableName(entry.file) : error);
     }
     case Qt::ForegroundRole:
       if (browser_.errorOf(entry.file).empty()) return {};
@@ -137,14 +133,14 @@ BrowserWindow::BrowserWindow(SoundBrowser& browser, QWidget* parent)
 
 void BrowserWindow::Form_Load() {
   browser_.windowOpened();
-  TextBrowserFilter_->setText(qstr(browser_.list().filter()));
+  TextBrowserFilter_->setText(qs(browser_.list().filter()));
   CheckBrowserNote_->setChecked(browser_.playsNote());
   refresh();
   ListBrowserSounds_->setFocus();
 }
 
 void BrowserWindow::refresh() {
-  TextBrowserFolder_->setText(qstr(readableName(browser_.folder())));
+  TextBrowserFolder_->setText(qs(readableName(browser_.folder())));
   if (listShown_ != browser_.listVersion()) {
     // New names keep the view where it was: the user may be looking elsewhere than the selection.
     const int scrolled = ListBrowserSounds_->verticalScrollBar()->value();
@@ -159,7 +155,7 @@ void BrowserWindow::refresh() {
   const SoundList& list = browser_.list();
   QString count;
   if (browser_.folderError() != FileErrorCode::None)
-    count = qstr(fileErrorDescription(browser_.folderError()));
+    count = qs(fileErrorDescription(browser_.folderError()));
   else if (list.filter().empty())
     count = QString("%1 sounds").arg(list.fileCount());
   else

@@ -13,6 +13,7 @@
 #include "platform/fs/Mounts.h"
 #include "platform/fs/SoundFileStore.h"
 #include "platform/fs/SoundLoad.h"
+#include "ui/common/QtText.h"
 #include "ui/common/Twips.h"
 
 namespace rotavox {
@@ -23,23 +24,9 @@ namespace {
 constexpr int kBytesRole = Qt::UserRole;
 
 std::string utf8(const QString& s) { return s.toStdString(); }
-QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-QString shown(std::string_view bytes) { return qstr(readableName(bytes)); }
+QString shown(std::string_view bytes) { return qs(readableName(bytes)); }
 QByteArray rawBytes(std::string_view s) { return QByteArray(s.data(), static_cast<qsizetype>(s.size())); }
-std::string bytesOf(const QVariant& v) {
-  const QByteArray b = v.toByteArray();
-  return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-  return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
-}
-
-// Folder paths are kept without a trailing separator; the root stays "/".
-std::string withoutTrailingSeparator(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
+std::string bytesOf(const QVariant& v) { return rotavox::bytesOf(v.toByteArray()); }
 
 void showError(MessagePresenter& presenter, const std::string& text, const std::string& caption) {
   presenter.show(text, caption, MessageIcon::Error, MessageButtons::Ok);
@@ -60,7 +47,7 @@ FileDialog::FileDialog(AppContext& ctx, SoundControls& sound, QWidget* parent, s
   Drive1_ = placed<QComboBox>(this, "Drive1", twipRect(375, 435, 3400, 315));
   Dir1_ = placed<QListWidget>(this, "Dir1", twipRect(375, 840, 3400, 1890));
   File1_ = placed<QListWidget>(this, "File1", twipRect(375, 2790, 3400, 1065));
-  TextFilename_ = placed<QLineEdit>(this, "TextFilename", twipRect(375, 4095, 3400, 330), qstr(kSoundFilePattern));
+  TextFilename_ = placed<QLineEdit>(this, "TextFilename", twipRect(375, 4095, 3400, 330), qs(kSoundFilePattern));
   TextFilename_->setToolTip("Enter a name for your sound filename");
   C_File_ = placed<QPushButton>(this, "C_File", twipRect(4140, 3000, 1350, 555), "-");
   Command1_ = placed<QPushButton>(this, "Command1", twipRect(4125, 3885, 1350, 555), "&Exit");
@@ -251,7 +238,7 @@ void FileDialog::File1_Click(QListWidgetItem* item) {
 void FileDialog::TextFilename_Change() { applyPathRule(); }
 
 void FileDialog::LabelPath_Change() {
-  setWindowTitle(qstr(ctx_.files.FileDialogMode) + " " + LabelPath_->text());
+  setWindowTitle(qs(ctx_.files.FileDialogMode) + " " + LabelPath_->text());
 }
 
 void FileDialog::soundPanelClosed() { soundPanelClosed_ = true; }

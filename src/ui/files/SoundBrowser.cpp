@@ -13,6 +13,7 @@
 #include "core/files/SoundFileMessages.h"
 #include "platform/fs/FolderWatch.h"
 #include "platform/fs/SoundLoad.h"
+#include "ui/common/QtText.h"
 #include "ui/common/ShowOrRaise.h"
 #include "ui/files/BrowserWindow.h"
 #include "ui/files/FileDialog.h"
@@ -24,18 +25,6 @@ namespace {
 // Changes in the folder come in bursts (a save is a create and a rename, a copy of a
 // hundred files a hundred creates): the list is read again once per burst.
 constexpr int kRelistDelayMs = 100;
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-  return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
-}
-
-std::string bytesOf(const QByteArray& b) { return std::string(b.constData(), static_cast<std::size_t>(b.size())); }
-
-// Folders are kept without a trailing separator, as the file dialog keeps them; the root stays "/".
-std::string withoutTrailingSeparator(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
 
 int delayUntil(std::int64_t due, std::int64_t now) { return static_cast<int>(std::max<std::int64_t>(0, due - now)); }
 

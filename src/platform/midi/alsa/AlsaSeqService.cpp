@@ -151,15 +151,20 @@ MidiResult AlsaSeqService::inCaps(int device, MidiInCaps& caps) {
   return kMidiOk;
 }
 
-MidiResult AlsaSeqService::openIn(int device, MidiHandle& handle) {
+MidiResult AlsaSeqService::chosenInput(int device, const PortRecord*& port) {
   if (!impl_->inListed) inDeviceCount();
   if (device < 0) return kNoPortChosen;
   if (device >= static_cast<int>(impl_->inList.size())) return kNoSuchPort;
-  const PortRecord& port = impl_->inList[static_cast<std::size_t>(device)];
-  if (!stillThere(impl_->seq, port)) return kNoSuchPort;
+  port = &impl_->inList[static_cast<std::size_t>(device)];
+  return stillThere(impl_->seq, *port) ? kMidiOk : kNoSuchPort;
+}
+
+MidiResult AlsaSeqService::openIn(int device, MidiHandle& handle) {
+  const PortRecord* port = nullptr;
+  if (const MidiResult r = chosenInput(device, port); r != kMidiOk) return r;
   handle = impl_->newHandle();
   std::lock_guard<std::mutex> lock(impl_->mutex);
-  impl_->inputs[handle] = port.address();
+  impl_->inputs[handle] = port->address();
   return kMidiOk;
 }
 
@@ -169,10 +174,7 @@ MidiResult AlsaSeqService::startIn(MidiHandle handle) {
   return impl_->inputs.count(handle) ? kMidiOk : kBadHandle;
 }
 
-MidiResult AlsaSeqService::stopIn(MidiHandle handle) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  return impl_->inputs.count(handle) ? kMidiOk : kBadHandle;
-}
+MidiResult AlsaSeqService::stopIn(MidiHandle handle) { return startIn(handle); }
 
 MidiResult AlsaSeqService::closeIn(MidiHandle handle) {
   std::vector<AlsaSeqClient::Link> links;
@@ -221,12 +223,9 @@ MidiResult AlsaSeqService::disconnect(MidiHandle in, MidiHandle out) {
 
 MidiResult AlsaSeqService::followIn(int device, MidiReceiver& receiver) {
   stopFollowing();
-  if (!impl_->inListed) inDeviceCount();
-  if (device < 0) return kNoPortChosen;
-  if (device >= static_cast<int>(impl_->inList.size())) return kNoSuchPort;
-  const PortRecord& port = impl_->inList[static_cast<std::size_t>(device)];
-  if (!stillThere(impl_->seq, port)) return kNoSuchPort;
-  return impl_->startFollowing(port.address(), receiver);
+  const PortRecord* port = nullptr;
+  if (const MidiResult r = chosenInput(device, port); r != kMidiOk) return r;
+  return impl_->startFollowing(port->address(), receiver);
 }
 
 void AlsaSeqService::stopFollowing() { impl_->stopFollowing(); }

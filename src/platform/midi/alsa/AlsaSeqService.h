@@ -8,6 +8,7 @@ namespace rotavox {
 
 namespace alsaseq {
 struct AlsaSeqClient;
+struct PortRecord;
 }
 
 // The ALSA sequencer as the program's MIDI service. Devices are the ports of other clients;
@@ -49,6 +50,8 @@ class AlsaSeqService : public MidiService {
  private:
   explicit AlsaSeqService(std::unique_ptr<alsaseq::AlsaSeqClient> client);
   friend std::unique_ptr<MidiService> tryOpenAlsaSeqService(const char* clientName);
+  // The input port at `device` in the list, still there, for opening or following it.
+  MidiResult chosenInput(int device, const alsaseq::PortRecord*& port);
 
   std::unique_ptr<alsaseq::AlsaSeqClient> impl_;
 };

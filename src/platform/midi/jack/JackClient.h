@@ -100,6 +100,8 @@ class JackClient {
   // False while a call that was given up on is still outstanding, or while messages wait and
   // the server has begun no cycle for kAnswerLimit (the program's thread).
   bool answering() const;
+  // Messages still queued in the open and the closed outputs; the caller holds `mu`.
+  std::size_t queuedLocked() const;
   // Asks the JACK thread to look after closed outputs and waiting messages.
   void wakeForCare();
   // Runs a job on the JACK thread without waiting for it.

@@ -73,7 +73,7 @@ JackClient::Answer JackClient::openOutput(const PortInfo& target, bool virtualPo
   }
   {
     const std::lock_guard<std::mutex> lock(mu);
-    if (rt->slotsInUse() >= JackProcess::kSlots) {
+    if (!rt->freeSlot()) {
       texts.erase(kTooManyOutputs);
       return {kTooManyOutputs};
     }

@@ -25,12 +25,6 @@ std::optional<std::size_t> JackProcess::freeSlot() const {
   return std::nullopt;
 }
 
-std::size_t JackProcess::slotsInUse() const {
-  std::size_t used = 0;
-  for (const auto& slot : slots_) used += slot.load() != nullptr;
-  return used;
-}
-
 bool JackProcess::stopListening(std::chrono::milliseconds limit) {
   input_.store(nullptr, std::memory_order_seq_cst);
   // A pass that still saw the port began before this look; every later one sees none.

@@ -40,7 +40,6 @@ class JackProcess {
 
   // A slot that holds no output, or nothing when all are taken.
   std::optional<std::size_t> freeSlot() const;
-  std::size_t slotsInUse() const;
   // From here on the callback drains `out` in every cycle.
   void fill(std::size_t slot, JackOutput* out) { slots_[slot].store(out, std::memory_order_seq_cst); }
   void empty(std::size_t slot) { slots_[slot].store(nullptr, std::memory_order_seq_cst); }

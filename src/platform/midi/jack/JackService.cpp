@@ -44,10 +44,14 @@ bool JackClient::answering() const {
   if (gone()) return true;  // gone, not silent: nothing waits for it
   const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
   const std::lock_guard<std::mutex> lock(mu);
-  bool waiting = false;
-  for (const auto& [handle, out] : outputs) waiting = waiting || out->queue().size() > 0;
-  for (const std::shared_ptr<JackOutput>& out : closed) waiting = waiting || out->queue().size() > 0;
-  return !stallWatch.stalled(rt->passesBegun(), waiting, now);
+  return !stallWatch.stalled(rt->passesBegun(), queuedLocked() > 0, now);
+}
+
+std::size_t JackClient::queuedLocked() const {
+  std::size_t queued = 0;
+  for (const auto& [handle, out] : outputs) queued += out->queue().size();
+  for (const std::shared_ptr<JackOutput>& out : closed) queued += out->queue().size();
+  return queued;
 }
 
 void JackClient::removeLinksWaiting(std::vector<Link> made) {
@@ -96,10 +100,7 @@ std::size_t JackService::pendingMessages() const {
   // Nothing more goes out through a server that went away or does not answer.
   if (d.unusable()) return 0;
   const std::lock_guard<std::mutex> lock(d.mu);
-  std::size_t pending = 0;
-  for (const auto& [handle, out] : d.outputs) pending += out->queue().size();
-  for (const std::shared_ptr<JackOutput>& out : d.closed) pending += out->queue().size();
-  return pending;
+  return d.queuedLocked();
 }
 
 unsigned JackService::outDeviceCount() { return impl_->refresh(true); }
@@ -208,21 +209,25 @@ MidiResult JackService::inCaps(int device, MidiInCaps& caps) {
   return kMidiOk;
 }
 
-MidiResult JackService::openIn(int device, MidiHandle& handle) {
-  JackClient& d = *impl_;
+// The input port at `device` in the list, for opening or following it.
+static MidiResult chosenInput(JackClient& d, int device, JackClient::Input& in) {
   if (d.unusable()) return d.goneResult(Call::OpenIn);
   if (device == -1) return d.fail(kBadDevice, noInputChosenText());
   if (!d.listed(false)) d.refresh(false);
-  JackClient::Input in;
-  {
-    const std::lock_guard<std::mutex> lock(d.mu);
-    if (!inDeviceListed(device, d.inList.size())) {
-      d.texts[kBadDevice] = noSuchPortText(false, device);
-      return kBadDevice;
-    }
-    in.name = d.inList[static_cast<std::size_t>(device)].name;
-    in.display = d.inList[static_cast<std::size_t>(device)].display;
+  const std::lock_guard<std::mutex> lock(d.mu);
+  if (!inDeviceListed(device, d.inList.size())) {
+    d.texts[kBadDevice] = noSuchPortText(false, device);
+    return kBadDevice;
   }
+  in.name = d.inList[static_cast<std::size_t>(device)].name;
+  in.display = d.inList[static_cast<std::size_t>(device)].display;
+  return kMidiOk;
+}
+
+MidiResult JackService::openIn(int device, MidiHandle& handle) {
+  JackClient& d = *impl_;
+  JackClient::Input in;
+  if (const MidiResult r = chosenInput(d, device, in); r != kMidiOk) return r;
   const std::optional<bool> there = d.ask<bool>([&d, name = in.name] { return d.portExists(name); });
   if (!there) return d.goneResult(Call::OpenIn);
   if (!*there) return d.fail(kPortGone, portGoneText(in.display));
@@ -312,19 +317,8 @@ MidiResult JackService::disconnect(MidiHandle in, MidiHandle out) {
 MidiResult JackService::followIn(int device, MidiReceiver& receiver) {
   JackClient& d = *impl_;
   stopFollowing();
-  if (d.unusable()) return d.goneResult(Call::OpenIn);
-  if (device == -1) return d.fail(kBadDevice, noInputChosenText());
-  if (!d.listed(false)) d.refresh(false);
   JackClient::Input source;
-  {
-    const std::lock_guard<std::mutex> lock(d.mu);
-    if (!inDeviceListed(device, d.inList.size())) {
-      d.texts[kBadDevice] = noSuchPortText(false, device);
-      return kBadDevice;
-    }
-    source.name = d.inList[static_cast<std::size_t>(device)].name;
-    source.display = d.inList[static_cast<std::size_t>(device)].display;
-  }
+  if (const MidiResult r = chosenInput(d, device, source); r != kMidiOk) return r;
   using Opened = std::pair<MidiResult, jack_port_t*>;
   const std::optional<Opened> opened = d.ask<Opened>([&d, source] { return d.openFollowPort(source); });
   if (!opened) return d.goneResult(Call::OpenIn);
