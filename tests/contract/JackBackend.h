@@ -18,8 +18,10 @@ class JackInstrument : public Instrument {
   std::string portName() const override { return client_ + ":in"; }
   std::vector<std::uint32_t> messages() override {
     std::vector<std::uint32_t> out = before_;
-    if (receiver_)
-      for (const jacktest::Receiver::Event& e : receiver_->events()) out.push_back(e.shortMessage());
+    if (receiver_) {
+      const std::vector<std::uint32_t> now = receiver_->messages();
+      out.insert(out.end(), now.begin(), now.end());
+    }
     return out;
   }
   std::vector<double> arrivalSeconds() override {

@@ -21,6 +21,8 @@ std::vector<std::uint32_t> from(const std::vector<std::uint32_t>& all, std::size
 
 // ---- Sending ---------------------------------------------------------------------------------
 
+// The output is closed right behind the Panic, as the settings dialog does when it opens:
+// the sweep still goes out whole, once, and paced.
 TEST_P(MidiContract, PanicArrivesCompleteInOrderOnceAndNoFasterThanTheWire) {
   auto synth = backend->instrument(0);
   RecordingPresenter boxes;
@@ -28,6 +30,7 @@ TEST_P(MidiContract, PanicArrivesCompleteInOrderOnceAndNoFasterThanTheWire) {
   openOutput(link, *synth, 5);
 
   link.SendPanic();
+  link.SwitchMidiOut("close");
   const std::vector<std::uint32_t> sweep = panicSweep(5);
   ASSERT_TRUE(synth->waitFor(sweep.size(), 30s)) << "only " << synth->count() << " of 2032 arrived";
   synth->settle();
@@ -36,21 +39,7 @@ TEST_P(MidiContract, PanicArrivesCompleteInOrderOnceAndNoFasterThanTheWire) {
   EXPECT_LE(worstPacingShortfall(got, synth->arrivalSeconds(), WirePacer::kWireBytesPerSecond, WirePacer::kBurstBytes),
             backend->timingSlack())
       << "a run of messages reached the instrument faster than the pacing allows";
-  link.SwitchMidiOut("close");
   EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
-}
-
-TEST_P(MidiContract, TenThousandControlChangesHandedOverBackToBackAllArriveInOrderOnce) {
-  auto synth = backend->instrument(0);
-  MidiHandle out = kNoMidiHandle;
-  ASSERT_EQ(service->openOut(outputOf(synth->portName()), out), kMidiOk);
-  const std::vector<std::uint32_t> sent = controlChanges(10000);
-  for (std::uint32_t m : sent) ASSERT_EQ(service->sendShort(out, m), kMidiOk);
-  // 30 000 bytes at 3125 a second: about ten seconds on the wire.
-  ASSERT_TRUE(synth->waitFor(sent.size(), 60s)) << "only " << synth->count() << " of 10000 arrived";
-  synth->settle();
-  EXPECT_EQ(firstDifference(synth->messages(), sent), "");
-  EXPECT_EQ(service->closeOut(out), kMidiOk);
 }
 
 // More than the queue's ring holds, sent at once and closed: the sender never waits for room,
@@ -88,19 +77,6 @@ TEST_P(MidiContract, BurstThenCloseTenTimesDeliversEachMessageOnce) {
   synth->settle();
   EXPECT_EQ(firstDifference(synth->messages(), expected), "");
   EXPECT_TRUE(allSent(5s));
-}
-
-TEST_P(MidiContract, PanicThenCloseDeliversTheSweepOnce) {
-  auto synth = backend->instrument(0);
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  openOutput(link, *synth, 2);
-  link.SendPanic();
-  link.SwitchMidiOut("close");  // as the settings dialog does when it opens
-  ASSERT_TRUE(synth->waitFor(2032, 30s)) << "only " << synth->count() << " of 2032 arrived";
-  synth->settle();
-  EXPECT_EQ(firstDifference(synth->messages(), panicSweep(2)), "");
-  EXPECT_TRUE(boxes.texts().empty()) << boxes.texts().front();
 }
 
 // Closing stops taking messages but does not wait for the queue: what is queued goes out in the

@@ -85,8 +85,7 @@ TEST(JackBrowser, WalkingThreeSoundsSendsEachSoundAndItsNoteOnce) {
   ASSERT_TRUE(instrument.waitFor(sent.size(), 10s)) << instrument.count() << " of " << sent.size();
   std::this_thread::sleep_for(300ms);  // long enough for a copy to come after
   const std::vector<Receiver::Event> events = instrument.events();
-  std::vector<std::uint32_t> got;
-  for (const Receiver::Event& e : events) got.push_back(e.shortMessage());
+  const std::vector<std::uint32_t> got = instrument.messages();
   EXPECT_TRUE(got == sent) << firstDifference(got, sent);
 
   // Three sounds in list order ("1", "2", "10"): each its Control Changes, its note, the release.

@@ -22,12 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 using jacktest::Receiver;
 
-std::vector<std::uint32_t> received(const Receiver& r) {
-  std::vector<std::uint32_t> out;
-  for (const Receiver::Event& e : r.events()) out.push_back(e.shortMessage());
-  return out;
-}
-
 // Waits until the service has nothing left to send and every port it closed is gone from the
 // server, then a while longer, so that a copy sent late would have arrived.
 void settle(JackService& service, const Receiver& observer, const std::vector<std::string>& closedPorts,
@@ -142,7 +136,7 @@ TEST_F(JackFrozen, AStoppedServerWithMessagesWaitingDoesNotAnswerUntilItGoesOn) 
   EXPECT_FALSE(service->systemGone());
   ASSERT_EQ(service->closeOut(out), kMidiOk);
   settle(*service, *receiver, {own}, 30s);
-  const std::vector<std::uint32_t> got = received(*receiver);
+  const std::vector<std::uint32_t> got = receiver->messages();
   EXPECT_EQ(got, sweep) << firstDifference(got, sweep);
 }
 

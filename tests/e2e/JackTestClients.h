@@ -119,6 +119,13 @@ class Receiver {
                               events_.begin() + static_cast<std::ptrdiff_t>(n));
   }
 
+  // The same, as short messages.
+  std::vector<std::uint32_t> messages(std::size_t from = 0) const {
+    std::vector<std::uint32_t> out;
+    for (const Event& e : events(from)) out.push_back(e.shortMessage());
+    return out;
+  }
+
   // Waits until at least n events have come; false at the time limit.
   bool waitFor(std::size_t n, std::chrono::milliseconds limit) const {
     const auto end = Clock::now() + limit;

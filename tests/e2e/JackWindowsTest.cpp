@@ -281,12 +281,6 @@ long long noteCount(const QueuedMessagesNote& note) {
   return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
 
-std::vector<std::uint32_t> shortMessages(const std::vector<Receiver::Event>& events) {
-  std::vector<std::uint32_t> out;
-  for (const Receiver::Event& e : events) out.push_back(e.shortMessage());
-  return out;
-}
-
 // Waits until nothing more has arrived for a while, so that a late copy would be counted.
 void waitUntilQuiet(const Receiver& instrument) {
   const auto end = std::chrono::steady_clock::now() + 20s;
@@ -375,7 +369,7 @@ TEST(JackWindows, EndingWithQueuedMessagesSendsThemAllOnceOrQuitsAtOnce) {
     // counted too.
     if (c.way != Way::QuitNow) instrument.waitFor(1 + sent.size(), 10s);
     waitUntilQuiet(instrument);
-    const std::vector<std::uint32_t> got = shortMessages(instrument.events(1));
+    const std::vector<std::uint32_t> got = instrument.messages(1);
     if (c.way == Way::QuitNow) {
       EXPECT_LT(got.size(), sent.size()) << "quitting at once still sent the whole queue";
       const std::vector<std::uint32_t> prefix(sent.begin(),

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -53,24 +52,6 @@ TEST_F(AccessibilityTest, SelectorsAreNamedByWhatTheyChoose) {
     EXPECT_EQ(box->child(1)->text(QAccessible::Name), c.name) << "the edit line";
     EXPECT_EQ(box->indexOfChild(box->child(1)), 1);
   }
-}
-
-// A knob set through the value interface sends its Control Change once and is one undo step.
-TEST_F(AccessibilityTest, AKnobSetByAScreenReaderSendsAndIsOneUndoStep) {
-  window.Menu_InitW_Click();
-  const std::string start = window.panel()->shown({Param::TextF1_cutoff});
-  ASSERT_NE(start, "70");
-  fx.service.clearRecords();
-  QAccessibleValueInterface* knob = seen("knobF1_cutoff")->valueInterface();
-  ASSERT_NE(knob, nullptr);
-  knob->setCurrentValue(70);
-  knob->setCurrentValue(80);
-  EXPECT_EQ(sent(), (std::vector<Msg>{cc(69, 70), cc(69, 80)}));
-  auto* undo = window.findChild<QAction*>("Menu_Undo");
-  undo->trigger();
-  EXPECT_EQ(window.panel()->shown({Param::TextF1_cutoff}), "70");
-  undo->trigger();
-  EXPECT_EQ(window.panel()->shown({Param::TextF1_cutoff}), start);
 }
 
 // The routing picture shown is a button named "Filter routing" with the routing in force as
