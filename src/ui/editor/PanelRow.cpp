@@ -5,6 +5,7 @@
 #include <QLineEdit>
 
 #include "core/editor/SelectorItems.h"
+#include "ui/common/InvalidField.h"
 #include "ui/common/Twips.h"
 #include "ui/editor/EnvelopeFieldRow.h"
 #include "ui/editor/KnobFieldRow.h"
@@ -15,10 +16,6 @@
 #include "ui/editor/VolumeRow.h"
 
 namespace rotavox {
-
-namespace {
-const QColor kInvalidBase(255, 214, 214);
-}  // namespace
 
 QRect gridRect(int x, int y, int w, int h) { return twipRect(x * kGrid, y * kGrid, w * kGrid, h * kGrid); }
 
@@ -73,18 +70,7 @@ FieldReading CheckedField::read() {
   return reading;
 }
 
-void CheckedField::mark(bool invalid) {
-  if (field_->property("invalid").toBool() == invalid) return;
-  field_->setProperty("invalid", invalid);
-  QPalette pal = field_->palette();
-  if (invalid)
-    pal.setColor(QPalette::Base, kInvalidBase);
-  else
-    pal.setBrush(QPalette::Base, field_->parentWidget()->palette().brush(QPalette::Base));
-  field_->setPalette(pal);
-  if (invalid) ownTip_ = field_->toolTip();
-  field_->setToolTip(invalid ? QString::fromStdString(rangeHint(p_)) : ownTip_);
-}
+void CheckedField::mark(bool invalid) { markInvalid(field_, invalid, qs(rangeHint(p_))); }
 
 std::unique_ptr<PanelRow> makePanelRow(const Parameter& p, const RowContext& ctx) {
   switch (p.kind) {

@@ -132,7 +132,6 @@ class CheckedField {
  private:
   QLineEdit* field_;
   const Parameter& p_;
-  QString ownTip_;
 };
 
 // The row class of a parameter's kind.

@@ -5,14 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/common/InvalidField.h"
 #include "ui/common/Twips.h"
 #include "ui/midi/Instrument.h"
 
 namespace rotavox {
-
-namespace {
-const QColor kInvalidBase(255, 214, 214);
-}  // namespace
 
 ProgramWindow::ProgramWindow(Instrument& instrument, QWidget* parent)
     : QWidget(parent, Qt::Window), instrument_(instrument) {
@@ -82,16 +79,8 @@ void ProgramWindow::step(int steps) {
 
 // Framed red, with the tool tip saying why, while the number is none to send.
 void ProgramWindow::numberEdited() {
-  const bool invalid = !programNumber(TextProgramNumber_->text().toStdString());
-  if (TextProgramNumber_->property("invalid").toBool() == invalid) return;
-  TextProgramNumber_->setProperty("invalid", invalid);
-  QPalette pal = TextProgramNumber_->palette();
-  if (invalid)
-    pal.setColor(QPalette::Base, kInvalidBase);
-  else
-    pal.setBrush(QPalette::Base, palette().brush(QPalette::Base));
-  TextProgramNumber_->setPalette(pal);
-  TextProgramNumber_->setToolTip(invalid ? "Whole number from 1 to 100" : "Sound 1 to 100 of the bank");
+  markInvalid(TextProgramNumber_, !programNumber(TextProgramNumber_->text().toStdString()),
+              "Whole number from 1 to 100");
 }
 
 }  // namespace rotavox
