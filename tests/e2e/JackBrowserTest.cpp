@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QListView>
-#include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -21,10 +19,10 @@
 #include "e2e/E2eSupport.h"
 #include "platform/midi/jack/JackService.h"
 #include "support/HandWrittenSounds.h"
+#include "support/ProgramWindows.h"
 #include "ui/editor/MainWindow.h"
 #include "ui/files/BrowserWindow.h"
 #include "ui/files/SoundBrowser.h"
-#include "ui/midi/MidiSettingsDialog.h"
 #include "ui/monitor/MidiMonitor.h"
 
 namespace rotavox {
@@ -48,20 +46,13 @@ TEST(JackBrowser, WalkingThreeSoundsSendsEachSoundAndItsNoteOnce) {
   ASSERT_TRUE(instrument.ok());
   std::unique_ptr<JackService> service = JackService::open("RotavoxBrowser");
   ASSERT_NE(service, nullptr);
-  RecordingPresenter boxes;
-  MidiLink link(*service, boxes);
-  AppContext ctx{link, boxes, {}, {}, {}};
   std::vector<std::uint32_t> sent;
   {
-    MainWindow window(ctx);
-    window.Form_Load();
-    window.show();
-    MidiSettingsDialog* settings = window.midiSettings();
-    auto* outList = settings->findChild<QComboBox*>("AuswahlMIDIPort");
-    outList->setCurrentIndex(outList->findText(QString::fromStdString(instrument.portName())));
-    ASSERT_GE(outList->currentIndex(), 0);
-    QTest::mouseClick(settings->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    boxes.boxes.clear();  // the thru's note that no input port is chosen
+    test::ProgramWindows program(*service);
+    MainWindow& window = program.window;
+    program.start();
+    program.chooseAndClose(instrument.portName());
+    program.boxes.boxes.clear();  // the thru's note that no input port is chosen
 
     window.browser()->setFolder(dir.string());
     window.browser()->Menu_Browser_Click();
@@ -79,7 +70,7 @@ TEST(JackBrowser, WalkingThreeSoundsSendsEachSoundAndItsNoteOnce) {
     // What the program handed to the MIDI system, as its monitor kept it.
     const MidiLog& log = window.monitor()->log();
     for (std::uint64_t n = log.first(); n < log.next(); ++n) sent.push_back(log.at(n).message);
-    EXPECT_TRUE(boxes.boxes.empty()) << boxes.texts().front();
+    EXPECT_TRUE(program.boxes.boxes.empty()) << program.boxes.texts().front();
   }
   fs::remove_all(dir);
   ASSERT_TRUE(instrument.waitFor(sent.size(), 10s)) << instrument.count() << " of " << sent.size();
