@@ -11,7 +11,7 @@ namespace {
 constexpr int kCellW = 46;
 }  // namespace
 
-KnobCellRow::KnobCellRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, ctx) {
+KnobCellRow::KnobCellRow(const Parameter& p, const RowContext& ctx) : FieldRow(p, ctx) {
   makeLabel(at(0, 0, kCellW, 14), Qt::AlignHCenter);
   field_ = makeField(ctx.box, at((kCellW - kFieldW) / 2, 60, kFieldW, kFieldH));
   knob_ = new KnobWidget(field_, 0, 127, ctx.knobDrag, ctx.knobLastY, ctx.box);
@@ -25,16 +25,8 @@ KnobCellRow::KnobCellRow(const Parameter& p, const RowContext& ctx) : PanelRow(p
   endsGestureOnLeaving(field_);
 }
 
-void KnobCellRow::write(ValueControl, std::string_view value) { field_->setText(qs(value)); }
-
-std::string KnobCellRow::shown(ValueControl) const { return field_->text().toStdString(); }
-
 void KnobCellRow::showStartText() {
-  {
-    const QSignalBlocker quiet(field_);
-    field_->setText(qs(kNoValueText));
-  }
-  startTextShown();
+  FieldRow::showStartText();
   knob_->update();
 }
 

@@ -7,7 +7,7 @@
 
 namespace rotavox {
 
-MainVolumeRow::MainVolumeRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, ctx) {
+MainVolumeRow::MainVolumeRow(const Parameter& p, const RowContext& ctx) : FieldRow(p, ctx) {
   makeLabel(at(0, 0, 70, kFieldH), Qt::AlignLeft);
   field_ = makeField(ctx.box, at(0, 22, 48, 22));
   RollVolume = new QSlider(Qt::Vertical, ctx.box);
@@ -44,15 +44,7 @@ void MainVolumeRow::TextVolume_Change() {
   });
 }
 
-void MainVolumeRow::write(ValueControl, std::string_view value) { field_->setText(qs(value)); }
-
-std::string MainVolumeRow::shown(ValueControl) const { return field_->text().toStdString(); }
-
-void MainVolumeRow::showStartText() {
-  {
-    const QSignalBlocker quiet(field_);
-    field_->setText(qs(kNoValueText));
-  }
+void MainVolumeRow::startTextShown() {
   const QSignalBlocker quiet(RollVolume);
   RollVolume->setValue(0);
   ctx_.mainVolume = 0;

@@ -11,7 +11,7 @@ namespace {
 const char* const kBalanceTip = "Filter balance (-64 routes OSC to F1, +64 routes OSC to F2)";
 }  // namespace
 
-OffsetFieldRow::OffsetFieldRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, ctx) {
+OffsetFieldRow::OffsetFieldRow(const Parameter& p, const RowContext& ctx) : FieldRow(p, ctx) {
   makeLabel(at(0, 0, 46, kFieldH), Qt::AlignLeft);
   field_ = makeField(ctx.box, at(48, 0, kFieldW, kFieldH));
   checked_.emplace(field_, p);
@@ -52,24 +52,12 @@ void OffsetFieldRow::sliderMoved() {
   changing({p_.id}, EditInput::Single, [this] { field_->setText(QString::number(slider_->value())); });
 }
 
-void OffsetFieldRow::write(ValueControl, std::string_view value) { field_->setText(qs(value)); }
-
-std::string OffsetFieldRow::shown(ValueControl) const { return field_->text().toStdString(); }
-
 void OffsetFieldRow::showReceived(std::string_view content) {
   write({p_.id}, content);
   const FieldReading r = readField(p_, content);
   if (r.state != FieldState::Valid) return;
   const QSignalBlocker quiet(slider_);
   slider_->setValue(r.shown);
-}
-
-void OffsetFieldRow::showStartText() {
-  {
-    const QSignalBlocker quiet(field_);
-    field_->setText(qs(kNoValueText));
-  }
-  checked_->mark(false);
 }
 
 void OffsetFieldRow::addToTabChain(QList<QWidget*>& chain) const { chain << field_ << slider_; }

@@ -11,13 +11,10 @@ namespace rotavox {
 // A semitone, detune or filter balance field with its mirror slider: the field sends its
 // number plus 64; the slider writes its position into the field. A filter balance's slider
 // follows its field; the others keep their place until they are moved themselves.
-class OffsetFieldRow : public PanelRow {
+class OffsetFieldRow : public FieldRow {
  public:
   OffsetFieldRow(const Parameter& p, const RowContext& ctx);
 
-  void write(ValueControl control, std::string_view value) override;
-  std::string shown(ValueControl control) const override;
-  void showStartText() override;
   // The instrument's value moves the mirror slider too: it shows what the instrument plays.
   void showReceived(std::string_view content) override;
   void addToTabChain(QList<QWidget*>& chain) const override;
@@ -25,8 +22,8 @@ class OffsetFieldRow : public PanelRow {
  private:
   void fieldChanged();
   void sliderMoved();
+  void startTextShown() override { checked_->mark(false); }
 
-  QLineEdit* field_ = nullptr;
   QScrollBar* slider_ = nullptr;
   std::optional<CheckedField> checked_;
 };

@@ -64,6 +64,18 @@ QString PanelRow::spokenGroup() const {
   }
 }
 
+void FieldRow::write(ValueControl, std::string_view value) { field_->setText(qs(value)); }
+
+std::string FieldRow::shown(ValueControl) const { return field_->text().toStdString(); }
+
+void FieldRow::showStartText() {
+  {
+    const QSignalBlocker quiet(field_);
+    field_->setText(qs(kNoValueText));
+  }
+  startTextShown();
+}
+
 FieldReading CheckedField::read() {
   const FieldReading reading = readField(p_, field_->text().toStdString());
   mark(reading.state == FieldState::Invalid);

@@ -120,6 +120,22 @@ class PanelRow : public QObject {
   RowContext ctx_;
 };
 
+// A row whose value control is one number field: writing and reading it, and the start text.
+class FieldRow : public PanelRow {
+ public:
+  using PanelRow::PanelRow;
+
+  void write(ValueControl control, std::string_view value) override;
+  std::string shown(ValueControl control) const override;
+  void showStartText() override;
+
+ protected:
+  // What else the start text puts back beside the field.
+  virtual void startTextShown() {}
+
+  QLineEdit* field_ = nullptr;
+};
+
 // A number field framed red, with a tool tip of the values it takes, while its text is no
 // value to send; it keeps the text so the user can finish typing.
 class CheckedField {

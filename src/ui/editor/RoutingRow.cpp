@@ -12,7 +12,7 @@ namespace {
 const char* const kRoutingTip = "Selects parallel (4-pole) or serial (2x 2-pole) filter";
 }  // namespace
 
-RoutingRow::RoutingRow(const Parameter& p, const RowContext& ctx) : PanelRow(p, ctx) {
+RoutingRow::RoutingRow(const Parameter& p, const RowContext& ctx) : FieldRow(p, ctx) {
   ImageParallel = new RoutingPicture(RoutingPicture::Routing::Parallel, ctx.box);
   ImageSeriell = new RoutingPicture(RoutingPicture::Routing::Serial, ctx.box);
   ImageParallel->setObjectName(qs(p.companion));
@@ -61,18 +61,6 @@ void RoutingRow::TextFilterParSer_Change() {
 void RoutingRow::showRouting(bool serial) {
   ImageSeriell->setVisible(serial);
   ImageParallel->setVisible(!serial);
-}
-
-void RoutingRow::write(ValueControl, std::string_view value) { field_->setText(qs(value)); }
-
-std::string RoutingRow::shown(ValueControl) const { return field_->text().toStdString(); }
-
-void RoutingRow::showStartText() {
-  {
-    const QSignalBlocker quiet(field_);
-    field_->setText(qs(kNoValueText));
-  }
-  showRouting(false);
 }
 
 void RoutingRow::addToTabChain(QList<QWidget*>& chain) const { chain << ImageParallel << ImageSeriell; }
