@@ -19,8 +19,8 @@ MainVolumeRow::MainVolumeRow(const Parameter& p, const RowContext& ctx) : FieldR
   RollVolume->setTickPosition(QSlider::TicksRight);
   RollVolume->setTickInterval(16);
   RollVolume->setGeometry(at(90, -32, 30, 108));
-  field_->setAccessibleName("Main volume");
-  RollVolume->setAccessibleName("Main volume slider");
+  field_->setAccessibleName(qs(parameterTitle(p)));
+  RollVolume->setAccessibleName(qs(parameterTitle(p)) + " slider");
   connect(field_, &QLineEdit::textChanged, this, &MainVolumeRow::TextVolume_Change);
   connect(RollVolume, &QAbstractSlider::valueChanged, this, &MainVolumeRow::RollVolume_Change);
   endsGestureOnLeaving(field_);

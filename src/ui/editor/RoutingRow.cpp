@@ -27,10 +27,9 @@ RoutingRow::RoutingRow(const Parameter& p, const RowContext& ctx) : FieldRow(p, 
   field_ = makeField(ctx.box, at(0, 0, 0, kFieldH));
   field_->setFocusPolicy(Qt::NoFocus);
   field_->setToolTip(kRoutingTip);
-  field_->setAccessibleName("Filter routing");
-  // One name for both: the picture shown is the routing in force, its value.
-  ImageParallel->setAccessibleName("Filter routing");
-  ImageSeriell->setAccessibleName("Filter routing");
+  // One name for all three: the picture shown is the routing in force, its value.
+  for (QWidget* w : {static_cast<QWidget*>(field_), static_cast<QWidget*>(ImageParallel), static_cast<QWidget*>(ImageSeriell)})
+    w->setAccessibleName(qs(parameterTitle(p)));
   connect(field_, &QLineEdit::textChanged, this, &RoutingRow::TextFilterParSer_Change);
   connect(ImageParallel, &RoutingPicture::clicked, this, &RoutingRow::ImageParallel_Click);
   connect(ImageSeriell, &RoutingPicture::clicked, this, &RoutingRow::ImageSeriell_Click);
