@@ -73,7 +73,7 @@ TEST_P(MidiContract, BurstThenCloseTenTimesDeliversEachMessageOnce) {
     expected.insert(expected.end(), burst.begin(), burst.end());
     ASSERT_EQ(service->closeOut(h), kMidiOk);
   }
-  ASSERT_TRUE(synth->waitFor(expected.size(), 30s)) << "only " << synth->count() << " arrived";
+  ASSERT_TRUE(synth->waitFor(expected.size(), 30s)) << firstDifference(synth->messages(), expected);
   synth->settle();
   EXPECT_EQ(firstDifference(synth->messages(), expected), "");
   EXPECT_TRUE(allSent(5s));

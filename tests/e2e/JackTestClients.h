@@ -57,6 +57,12 @@ inline std::uint32_t asSent(std::uint32_t message) {
   return message;
 }
 
+// Cycles missed by all receivers of this process so far.
+inline std::atomic<std::size_t>& missedCyclesInProcess() {
+  static std::atomic<std::size_t> missed{0};
+  return missed;
+}
+
 inline void markServerGone(jack_status_t, const char*, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); }
 
 // True when a JACK server answers (the default one, or the named one). Asking keeps libjack
@@ -110,6 +116,10 @@ class Receiver {
   jack_nframes_t period() const { return client_ ? jack_get_buffer_size(client_) : 0; }
   std::size_t count() const { return count_.load(std::memory_order_acquire); }
   std::size_t overflow() const { return overflow_.load(); }
+  // Cycles of the server in which this client's callback did not run: the graph ran late (a
+  // client, this one or a sender, took longer than a cycle), and PipeWire's JACK then loses
+  // what was on its way in those cycles; jackd in synchronous mode waits instead.
+  std::size_t missedCycles() const { return missed_.load(); }
 
   // Events from position `from` on, as far as they have come.
   std::vector<Event> events(std::size_t from = 0) const {
@@ -152,7 +162,12 @@ class Receiver {
       self.frames_ = 0;
       self.running_ = true;
     } else {
-      self.frames_ += static_cast<jack_nframes_t>(start - self.last_);
+      const auto step = static_cast<jack_nframes_t>(start - self.last_);
+      self.frames_ += step;
+      if (step > nframes) {
+        self.missed_.fetch_add(step / nframes - 1);
+        missedCyclesInProcess().fetch_add(step / nframes - 1);
+      }
     }
     self.last_ = start;
     const Clock::time_point now = Clock::now();
@@ -183,6 +198,7 @@ class Receiver {
   std::vector<Event> events_;
   std::atomic<std::size_t> count_{0};
   std::atomic<std::size_t> overflow_{0};
+  std::atomic<std::size_t> missed_{0};
   std::chrono::microseconds work_;
   bool running_ = false;
   jack_nframes_t last_ = 0;

@@ -376,7 +376,8 @@ TEST(JackWindows, EndingWithQueuedMessagesSendsThemAllOnceOrQuitsAtOnce) {
                                               sent.begin() + static_cast<std::ptrdiff_t>(std::min(got.size(), sent.size())));
       EXPECT_TRUE(got == prefix) << "not the first messages, in order, once each: " << firstDifference(got, prefix);
     } else {
-      EXPECT_TRUE(got == sent) << "not every message once, in order: " << firstDifference(got, sent);
+      EXPECT_TRUE(got == sent) << "not every message once, in order: " << firstDifference(got, sent)
+                               << " (the instrument missed " << instrument.missedCycles() << " of the server's cycles)";
     }
   }
 }

@@ -5,5 +5,6 @@
 int main(int argc, char** argv) {
   rotavox::jacktest::startOverPipeWireWhenAsked(argv);
   ::testing::InitGoogleTest(&argc, argv);
+  rotavox::jacktest::watchForLateGraph();
   return RUN_ALL_TESTS();
 }
