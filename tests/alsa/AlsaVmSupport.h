@@ -30,6 +30,7 @@
 #include "core/common/MessagePresenter.h"
 #include "core/midi/Messages.h"
 #include "core/midi/MidiService.h"
+#include "platform/midi/alsa/AlsaSeqPorts.h"
 #include "contract/Backend.h"
 #include "support/RecordingPresenter.h"
 
@@ -231,19 +232,9 @@ inline std::vector<std::string> exportedPortsOf(const std::string& clientName) {
   std::vector<std::string> names;
   snd_seq_t* seq = nullptr;
   if (snd_seq_open(&seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) return names;
-  snd_seq_client_info_t* client = nullptr;
-  snd_seq_port_info_t* port = nullptr;
-  snd_seq_client_info_alloca(&client);
-  snd_seq_port_info_alloca(&port);
-  snd_seq_client_info_set_client(client, -1);
-  while (snd_seq_query_next_client(seq, client) >= 0) {
-    if (clientName != snd_seq_client_info_get_name(client)) continue;
-    snd_seq_port_info_set_client(port, snd_seq_client_info_get_client(client));
-    snd_seq_port_info_set_port(port, -1);
-    while (snd_seq_query_next_port(seq, port) >= 0)
-      if ((snd_seq_port_info_get_capability(port) & SND_SEQ_PORT_CAP_NO_EXPORT) == 0)
-        names.emplace_back(snd_seq_port_info_get_name(port));
-  }
+  for (const alsaseq::PortRecord& port : alsaseq::queryPorts(seq))
+    if (port.clientName == clientName && (port.capability & SND_SEQ_PORT_CAP_NO_EXPORT) == 0)
+      names.push_back(port.portName);
   snd_seq_close(seq);
   return names;
 }

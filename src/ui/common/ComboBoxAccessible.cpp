@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "ui/common/AccessibleFactory.h"
+
 namespace rotavox {
 
 namespace {
@@ -55,14 +57,8 @@ class NamedComboAccessible : public QAccessibleWidget {
   QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
 };
 
-QAccessibleInterface* namedComboAccessible(const QString& className, QObject* object) {
-  if (className != QLatin1String("QComboBox")) return nullptr;
-  auto* box = qobject_cast<QComboBox*>(object);
-  return box ? new NamedComboAccessible(box) : nullptr;
-}
-
 }  // namespace
 
-void nameComboBoxesByPurpose() { QAccessible::installFactory(namedComboAccessible); }
+void nameComboBoxesByPurpose() { installAccessible<QComboBox, NamedComboAccessible>(); }
 
 }  // namespace rotavox

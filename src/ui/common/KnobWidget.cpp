@@ -13,6 +13,7 @@
 #include <numbers>
 
 #include "core/common/Readings.h"
+#include "ui/common/AccessibleFactory.h"
 
 namespace rotavox {
 
@@ -51,18 +52,12 @@ class KnobAccessible : public QAccessibleWidget, public QAccessibleValueInterfac
   KnobWidget* knob() const { return static_cast<KnobWidget*>(widget()); }
 };
 
-QAccessibleInterface* knobAccessible(const QString& className, QObject* object) {
-  if (className == QLatin1String(KnobWidget::staticMetaObject.className()) && object->isWidgetType())
-    return new KnobAccessible(static_cast<KnobWidget*>(object));
-  return nullptr;
-}
-
 }  // namespace
 
 KnobWidget::KnobWidget(QLineEdit* field, int lower, int upper, KnobDrag& drag, std::int16_t& windowLastY,
                        QWidget* parent)
     : QWidget(parent), field_(field), bounds_{lower, upper}, drag_(drag), lastY_(windowLastY) {
-  QAccessible::installFactory(knobAccessible);  // once: a factory installed already is kept
+  installAccessible<KnobWidget, KnobAccessible>();
   resize(kWidth, kHeight);
   setFocusPolicy(Qt::StrongFocus);
   if (field_) {

@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QPainter>
 
+#include "ui/common/AccessibleFactory.h"
 #include "ui/common/QtText.h"
 #include "ui/common/Twips.h"
 #include "ui/editor/EnvelopeLine.h"
@@ -15,17 +16,15 @@ namespace {
 constexpr QRect kGraphArea[] = {QRect(60, 5955, 2865, 615), QRect(3045, 5955, 2865, 615)};
 constexpr EnvStage kStages[] = {EnvStage::Attack, EnvStage::Decay, EnvStage::Sustain, EnvStage::Release};
 
-QAccessibleInterface* graphAccessible(const QString& className, QObject* object) {
-  if (className == QLatin1String(EnvelopeGraphArea::staticMetaObject.className()) && object->isWidgetType())
-    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Chart);
-  return nullptr;
-}
+struct GraphAccessible : QAccessibleWidget {
+  explicit GraphAccessible(QWidget* graph) : QAccessibleWidget(graph, QAccessible::Chart) {}
+};
 
 std::size_t areaIndex(ParamGroup envelope) { return envelope == ParamGroup::EnvAmp ? 0 : 1; }
 }  // namespace
 
 EnvelopeGraphArea::EnvelopeGraphArea(ParamGroup envelope, const QRect& place, QWidget* panel) : QWidget(panel) {
-  QAccessible::installFactory(graphAccessible);  // once: a factory installed already is kept
+  installAccessible<EnvelopeGraphArea, GraphAccessible>();
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setFocusPolicy(Qt::NoFocus);
   setGeometry(place);

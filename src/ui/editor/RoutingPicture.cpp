@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "ui/common/AccessibleFactory.h"
+
 namespace rotavox {
 
 namespace {
@@ -35,16 +37,10 @@ class RoutingAccessible : public QAccessibleWidget {
   RoutingPicture* picture() const { return static_cast<RoutingPicture*>(widget()); }
 };
 
-QAccessibleInterface* routingAccessible(const QString& className, QObject* object) {
-  if (className == QLatin1String(RoutingPicture::staticMetaObject.className()) && object->isWidgetType())
-    return new RoutingAccessible(static_cast<RoutingPicture*>(object));
-  return nullptr;
-}
-
 }  // namespace
 
 RoutingPicture::RoutingPicture(Routing routing, QWidget* parent) : QWidget(parent), routing_(routing) {
-  QAccessible::installFactory(routingAccessible);  // once: a factory installed already is kept
+  installAccessible<RoutingPicture, RoutingAccessible>();
   setFixedSize(kWidth, kHeight);
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::StrongFocus);
