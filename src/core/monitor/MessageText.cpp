@@ -47,6 +47,13 @@ MessageParts messageParts(std::uint32_t message) {
   }
 }
 
+std::string messageLine(std::uint32_t message) {
+  const MessageParts parts = messageParts(message);
+  std::string text = parts.channel.empty() ? parts.message : "ch " + parts.channel + "  " + parts.message;
+  if (!parts.meaning.empty()) text += "  " + parts.meaning;
+  return text;
+}
+
 std::string messageBytes(std::uint32_t message) {
   // A number that is no short message shows all three bytes.
   const int length = shortMessageBytes(message) == 0 ? 3 : shortMessageBytes(message);

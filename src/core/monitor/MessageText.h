@@ -21,6 +21,8 @@ struct MessageParts {
   bool operator==(const MessageParts&) const = default;
 };
 MessageParts messageParts(std::uint32_t message);
+// The same in one line: "ch 1  CC 69  Filter 1 Cutoff = 100".
+std::string messageLine(std::uint32_t message);
 
 // The bytes of a short message on the wire, in hex: "B0 45 64" ("C0 05" for a two-byte one).
 std::string messageBytes(std::uint32_t message);

@@ -15,16 +15,6 @@
 
 namespace rotavox {
 
-namespace {
-// A message in the monitor's words, in one line: "ch 1  CC 69  Filter 1 Cutoff = 100".
-QString monitorWords(std::uint32_t message) {
-  const MessageParts parts = messageParts(message);
-  std::string text = parts.channel.empty() ? parts.message : "ch " + parts.channel + "  " + parts.message;
-  if (!parts.meaning.empty()) text += "  " + parts.meaning;
-  return QString::fromStdString(text);
-}
-}  // namespace
-
 Instrument::Instrument(AppContext& ctx, EditorPanel& panel, MidiMonitor& monitor, QMenu* menu, QWidget* window)
     : QObject(window), ctx_(ctx), panel_(panel), monitor_(monitor), window_(window) {
   setObjectName("Instrument");
@@ -156,7 +146,7 @@ QString Instrument::stateText() const {
   } else if (!lastMessage_) {
     text = "Nothing received yet";
   } else {
-    text = monitorWords(*lastMessage_);
+    text = QString::fromStdString(messageLine(*lastMessage_));
     const int channel = ctx_.midi.state().MidiChannel;
     const std::uint32_t status = *lastMessage_ & 0xFF;
     if (channel >= 0 && status >= 0x80 && status < 0xF0 && int(status & 0x0F) != channel)
